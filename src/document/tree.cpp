@@ -1,0 +1,68 @@
+#include "document/tree.h"
+
+#include "document/element_index.h"
+#include "document/parser.h"
+#include "extract/zero_context_index.h"
+#include "node/node.h"
+
+namespace velkaron {
+
+Tree::Tree(const std::string& html) {
+    output = parse_document(html);
+    if (output == nullptr || output->root == nullptr) return;
+    try {
+        // Nothing else can see the tree yet, so the cache is filled without the lock.
+        root = std::make_shared<Node>(output->root, this);
+        handle_cache[output->root] = root;
+        element_index = std::make_unique<ElementIndex>(this);
+        element_index->build(output->root);
+        zero_context_index = std::make_unique<ZeroContextIndex>(this);
+    } catch (...) {
+        destroy_document(output);
+        throw;
+    }
+}
+
+Tree::~Tree() { destroy_document(output); }
+
+NodeHandle Tree::get_root() const { return root; }
+
+NodeHandle Tree::create_element(const std::string&, const AttributeMap&) const { return nullptr; }
+
+NodeList Tree::find_by_attribute(const std::string& attr_name, const std::string& value) const {
+    if (element_index == nullptr || !element_index->is_built()) return {};
+    const ElementList* found = element_index->elements_with_attribute(attr_name, value);
+    return found == nullptr ? NodeList{} : element_index->handles_for(*found);
+}
+
+NodeList Tree::find_by_text_content(const std::string& text) const {
+    if (element_index == nullptr || !element_index->is_built()) return {};
+    const ElementList* found = element_index->elements_with_text(text);
+    return found == nullptr ? NodeList{} : element_index->handles_for(*found);
+}
+
+NodeHandle Tree::get_nth_element(std::uint64_t index) const {
+    if (element_index == nullptr || !element_index->is_built()) return nullptr;
+    GumboNode* element = element_index->element_at(index);
+    return element == nullptr ? nullptr : wrap_node(element);
+}
+
+double Tree::get_index_build_time() const {
+    return element_index == nullptr ? 0.0 : element_index->build_seconds();
+}
+
+std::uint64_t Tree::get_indexed_element_count() const {
+    return element_index == nullptr ? 0 : element_index->element_count();
+}
+
+NodeHandle Tree::wrap_node(GumboNode* node) const {
+    if (node == nullptr) return nullptr;
+    std::lock_guard<std::mutex> lock(handle_mutex);
+    std::weak_ptr<Node>& entry = handle_cache[node];
+    if (NodeHandle live = entry.lock()) return live;
+    auto handle = std::make_shared<Node>(node, const_cast<Tree*>(this));
+    entry = handle;
+    return handle;
+}
+
+}  // namespace velkaron

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <gumbo.h>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "node/handle_types.h"
+
+namespace velkaron {
+
+class ElementIndex;
+class ZeroContextIndex;
+
+// The parsed document. Owns the parser output for its whole life, the root handle, both
+// indexes and the handle cache. Neither copyable nor movable: handles and indexes point at it.
+class Tree {
+public:
+    explicit Tree(const std::string& html);
+    ~Tree();
+    Tree(const Tree&) = delete;
+    Tree& operator=(const Tree&) = delete;
+
+    NodeHandle get_root() const;
+    NodeHandle create_element(const std::string& tag_name, const AttributeMap& attributes) const;
+    NodeList find_by_attribute(const std::string& attr_name, const std::string& value) const;
+    NodeList find_by_text_content(const std::string& text) const;
+    NodeHandle get_nth_element(std::uint64_t index) const;
+    double get_index_build_time() const;
+    std::uint64_t get_indexed_element_count() const;
+
+    // The one live handle for a parser node, created and cached when needed. Thread-safe:
+    // the parallel search workers call it concurrently.
+    NodeHandle wrap_node(GumboNode* node) const;
+
+    // The parse's root element (the html element), or null after a failed parse.
+    GumboNode* root_element() const { return output != nullptr ? output->root : nullptr; }
+    const ElementIndex* get_element_index() const { return element_index.get(); }
+    ZeroContextIndex* get_zero_context_index() const { return zero_context_index.get(); }
+
+private:
+    // Declaration order matters: the parser output is freed first, in the destructor body,
+    // then the members below it in reverse order.
+    GumboOutput* output = nullptr;
+    NodeHandle root;
+    std::unique_ptr<ElementIndex> element_index;
+    std::unique_ptr<ZeroContextIndex> zero_context_index;
+    // The cache is the only state that changes after construction.
+    mutable std::mutex handle_mutex;
+    mutable std::unordered_map<GumboNode*, std::weak_ptr<Node>> handle_cache;
+};
+
+}  // namespace velkaron

@@ -1,0 +1,153 @@
+#include "extract/zero_context_index.h"
+
+#include <cstring>
+
+#include "document/class_tokens.h"
+#include "document/tree.h"
+#include "node/gumbo_access.h"
+#include "node/tree_walk.h"
+
+namespace velkaron {
+
+namespace {
+
+std::string query_key(const ZeroContextQuery& query) {
+    std::string key = std::to_string(static_cast<std::int32_t>(query.kind));
+    key += ':';
+    key += query.first;
+    key += ':';
+    key += query.second;
+    return key;
+}
+
+const Positions* lookup(const std::unordered_map<std::string, Positions>& map,
+                        const std::string& key) {
+    auto it = map.find(key);
+    return it == map.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+ZeroContextIndex::ZeroContextIndex(const Tree* tree) : tree(tree) { build(tree->root_element()); }
+
+void ZeroContextIndex::build(GumboNode* root) {
+    elements.clear();
+    tag_map.clear();
+    class_map.clear();
+    walk_elements(root, 1000, [this](GumboNode* element) {
+        const std::uint64_t position = elements.size();
+        elements.push_back(element);
+        tag_map[element_name(element)].push_back(position);
+        const GumboVector& attributes = element->v.element.attributes;
+        for (unsigned int i = 0; i < attributes.length; ++i) {
+            const GumboAttribute* attribute = attribute_at(&attributes, i);
+            if (attribute == nullptr || attribute->name == nullptr ||
+                attribute->value == nullptr || std::strcmp(attribute->name, "class") != 0) {
+                continue;
+            }
+            for_each_class_token(attribute->value, [&](std::string_view token) {
+                class_map[std::string(token)].push_back(position);
+                return false;
+            });
+        }
+        return false;
+    });
+}
+
+QueryResult ZeroContextIndex::answer(const ZeroContextQuery& query) const {
+    switch (query.kind) {
+        case ZeroContextQuery::elements_by_tag:
+        case ZeroContextQuery::elements_by_class: {
+            const auto& map =
+                query.kind == ZeroContextQuery::elements_by_tag ? tag_map : class_map;
+            const Positions* found = lookup(map, query.first);
+            return found == nullptr ? Positions{} : *found;
+        }
+        case ZeroContextQuery::count_by_tag:
+        case ZeroContextQuery::count_by_class: {
+            const auto& map = query.kind == ZeroContextQuery::count_by_tag ? tag_map : class_map;
+            const Positions* found = lookup(map, query.first);
+            return static_cast<std::uint64_t>(found == nullptr ? 0 : found->size());
+        }
+    }
+    return Positions{};
+}
+
+std::vector<QueryResult> ZeroContextIndex::execute_queries(
+    const std::vector<ZeroContextQuery>& queries) {
+    std::vector<QueryResult> results;
+    results.reserve(queries.size());
+    for (const ZeroContextQuery& query : queries) {
+        std::string key = query_key(query);
+        auto cached = result_cache.find(key);
+        if (cached != result_cache.end()) {
+            results.push_back(cached->second);
+            continue;
+        }
+        QueryResult result = answer(query);
+        result_cache.insert_or_assign(std::move(key), result);
+        results.push_back(std::move(result));
+    }
+    return results;
+}
+
+std::string ZeroContextIndex::element_text(GumboNode* node) {
+    std::string text;
+    walk_preorder(
+        node, 64, [](const GumboNode* n) { return is_element_node(n); },
+        [&text](GumboNode* n) {
+            if (n->type == GUMBO_NODE_TEXT && n->v.text.text != nullptr) text += n->v.text.text;
+            return false;
+        });
+    return text;
+}
+
+std::vector<std::string> ZeroContextIndex::texts_at(const Positions* positions) const {
+    std::vector<std::string> texts;
+    if (positions == nullptr) return texts;
+    texts.reserve(positions->size());
+    for (std::uint64_t position : *positions) {
+        std::string text = element_text(elements[position]);
+        if (!text.empty()) texts.push_back(std::move(text));
+    }
+    return texts;
+}
+
+std::vector<std::string> ZeroContextIndex::text_by_tag(const std::string& tag_name) const {
+    return texts_at(lookup(tag_map, tag_name));
+}
+
+std::vector<std::string> ZeroContextIndex::text_by_class(const std::string& class_token) const {
+    return texts_at(lookup(class_map, class_token));
+}
+
+std::vector<std::string> ZeroContextIndex::attribute_values_by_tag(
+    const std::string& tag_name, const std::string& attribute_name) const {
+    std::vector<std::string> values;
+    const Positions* positions = lookup(tag_map, tag_name);
+    if (positions == nullptr) return values;
+    values.reserve(positions->size());
+    for (std::uint64_t position : *positions) {
+        const GumboVector& attributes = elements[position]->v.element.attributes;
+        for (unsigned int i = 0; i < attributes.length; ++i) {
+            const GumboAttribute* attribute = attribute_at(&attributes, i);
+            if (attribute != nullptr && attribute->value != nullptr &&
+                bytes_equal(attribute->name, attribute_name)) {
+                values.emplace_back(attribute->value);
+                break;
+            }
+        }
+    }
+    return values;
+}
+
+NodeList ZeroContextIndex::handles_for_positions(const Positions& positions) const {
+    NodeList handles;
+    handles.reserve(positions.size());
+    for (std::uint64_t position : positions) {
+        if (position < elements.size()) handles.push_back(tree->wrap_node(elements[position]));
+    }
+    return handles;
+}
+
+}  // namespace velkaron

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <gumbo.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include "node/handle_types.h"
+
+namespace velkaron {
+
+using Positions = std::vector<std::uint64_t>;
+
+struct ZeroContextQuery {
+    enum Kind : std::int32_t {
+        elements_by_tag = 0,
+        elements_by_class = 1,
+        count_by_tag = 3,
+        count_by_class = 4,
+    };
+    Kind kind;
+    std::string first;
+    std::string second;
+};
+
+// Positions for the element kinds, a count for the count kinds.
+using QueryResult = std::variant<Positions, std::uint64_t>;
+
+// Every element in document order, filed by tag name and by class token, so whole-document
+// questions are answered without walking the tree and without a handle per match.
+class ZeroContextIndex {
+public:
+    explicit ZeroContextIndex(const Tree* tree);
+
+    std::vector<QueryResult> execute_queries(const std::vector<ZeroContextQuery>& queries);
+    std::vector<std::string> text_by_tag(const std::string& tag_name) const;
+    std::vector<std::string> text_by_class(const std::string& class_token) const;
+    std::vector<std::string> attribute_values_by_tag(const std::string& tag_name,
+                                                     const std::string& attribute_name) const;
+    NodeList handles_for_positions(const Positions& positions) const;
+
+    // Whitespace-only runs contribute nothing here, unlike Node::get_text.
+    static std::string element_text(GumboNode* node);
+
+private:
+    void build(GumboNode* root);
+    QueryResult answer(const ZeroContextQuery& query) const;
+    std::vector<std::string> texts_at(const Positions* positions) const;
+
+    const Tree* tree;
+    std::vector<GumboNode*> elements;
+    std::unordered_map<std::string, Positions> tag_map;
+    std::unordered_map<std::string, Positions> class_map;
+    // Never evicted: lives as long as the tree. Only the interpreter thread touches it.
+    std::unordered_map<std::string, QueryResult> result_cache;
+};
+
+}  // namespace velkaron

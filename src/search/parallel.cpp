@@ -1,0 +1,192 @@
+// Parallel search: every node of the subtree is listed in document order, cut into one
+// contiguous chunk per worker, and each worker tests its chunk and makes the handles of its
+// matches. The calling thread joins the workers in order and redoes the search itself when
+// they overrun the time limit.
+
+#include "search/parallel.h"
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "document/tree.h"
+#include "node/node.h"
+#include "node/tree_walk.h"
+#include "search/element_tests.h"
+#include "search/handles.h"
+#include "search/worker_group.h"
+
+namespace velkaron {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Chunk = std::pair<std::size_t, std::size_t>;
+
+// Every node at and below `start` in document order, entering elements only.
+std::vector<GumboNode*> collect_subtree_nodes(GumboNode* start) {
+    std::vector<GumboNode*> nodes;
+    nodes.reserve(1000);
+    walk_preorder(start, 64, is_element_node, [&nodes](GumboNode* node) {
+        nodes.push_back(node);
+        return false;
+    });
+    return nodes;
+}
+
+bool overran(Clock::time_point started, const ParallelConfig& config) {
+    const std::int64_t elapsed_ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - started).count();
+    return elapsed_ns > static_cast<std::int64_t>(config.timeout_ms) * 1000000;
+}
+
+// Joins the workers in start order; true when one finished after the time limit, in which
+// case the others are told to stop and joined too.
+bool join_watching_clock(WorkerGroup& workers, std::atomic<bool>& stop_requested,
+                         Clock::time_point started, const ParallelConfig& config) {
+    for (std::size_t i = 0; i < workers.size(); ++i) {
+        workers.join(i);
+        if (overran(started, config)) {
+            stop_requested.exchange(true);
+            workers.join_all();
+            return true;
+        }
+    }
+    return false;
+}
+
+template <typename Work>
+Clock::time_point start_workers(WorkerGroup& workers, std::size_t count,
+                                std::atomic<bool>& stop_requested, Work work) {
+    try {
+        for (std::size_t i = 0; i < count; ++i) workers.start(work);
+    } catch (...) {
+        stop_requested.exchange(true);
+        workers.join_all();
+        throw;
+    }
+    return Clock::now();
+}
+
+template <typename Test>
+NodeList fan_out_all(GumboNode* start, const Tree& tree, Test test, const ParallelConfig& config,
+                     ParallelRunReport* report) {
+    const std::vector<GumboNode*> nodes = collect_subtree_nodes(start);
+    const std::size_t worker_count = parallel_worker_count(nodes.size(), config);
+    if (worker_count == 0) return wrap_all(tree, collect_elements(start, 64, test));
+
+    const std::vector<Chunk> chunks = split_evenly(nodes.size(), worker_count);
+    std::vector<NodeList> partial_results(worker_count);
+    std::atomic<bool> stop_requested{false};
+    std::mutex results_mutex;
+    WorkerGroup workers(worker_count);
+
+    auto work = [&](std::size_t i) {
+        NodeList local;
+        const auto [offset, length] = chunks[i];
+        for (std::size_t j = offset; j < offset + length; ++j) {
+            if (stop_requested.load()) break;
+            if (test(nodes[j])) local.push_back(tree.wrap_node(nodes[j]));
+        }
+        if (local.empty() || stop_requested.load()) return;
+        std::lock_guard<std::mutex> lock(results_mutex);
+        partial_results[i] = std::move(local);
+    };
+    const Clock::time_point started = start_workers(workers, worker_count, stop_requested, work);
+    const bool timed_out = join_watching_clock(workers, stop_requested, started, config);
+    if (report != nullptr) *report = ParallelRunReport{worker_count, timed_out};
+    workers.rethrow_failure();
+    if (timed_out) return wrap_all(tree, collect_elements(start, 64, test));
+
+    NodeList merged;
+    for (NodeList& partial : partial_results) {
+        merged.insert(merged.end(), std::make_move_iterator(partial.begin()),
+                      std::make_move_iterator(partial.end()));
+    }
+    return merged;
+}
+
+template <typename Test>
+NodeHandle fan_out_first(GumboNode* start, const Tree& tree, Test test,
+                         const ParallelConfig& config, ParallelRunReport* report) {
+    const std::vector<GumboNode*> nodes = collect_subtree_nodes(start);
+    const std::size_t worker_count = parallel_worker_count(nodes.size(), config);
+    if (worker_count == 0) return tree.wrap_node(first_element(start, 64, test));
+
+    const std::vector<Chunk> chunks = split_evenly(nodes.size(), worker_count);
+    NodeHandle first_match;
+    std::atomic<bool> stop_requested{false};
+    std::mutex results_mutex;
+    WorkerGroup workers(worker_count);
+
+    auto work = [&](std::size_t i) {
+        const auto [offset, length] = chunks[i];
+        for (std::size_t j = offset; j < offset + length; ++j) {
+            if (stop_requested.load()) return;
+            if (!test(nodes[j])) continue;
+            // Lock order: results_mutex, then the tree's handle_mutex inside wrap_node.
+            std::lock_guard<std::mutex> lock(results_mutex);
+            if (stop_requested.load()) return;
+            first_match = tree.wrap_node(nodes[j]);
+            stop_requested.exchange(true);
+            return;
+        }
+    };
+    const Clock::time_point started = start_workers(workers, worker_count, stop_requested, work);
+    const bool timed_out = join_watching_clock(workers, stop_requested, started, config);
+    if (report != nullptr) *report = ParallelRunReport{worker_count, timed_out};
+    workers.rethrow_failure();
+    if (timed_out) return tree.wrap_node(first_element(start, 64, test));
+    return first_match;
+}
+
+}  // namespace
+
+NodeList parallel_find_all(const Node& start, const MatchCriteria& criteria,
+                           const ParallelConfig& config, ParallelRunReport* report) {
+    GumboNode* node = start.gumbo();
+    const Tree* tree = start.owner();
+    if (node == nullptr || tree == nullptr) return {};
+    switch (query_shape(criteria)) {
+        case QueryShape::class_only:
+            return fan_out_all(node, *tree, ClassTokenTest{single_value(criteria)}, config,
+                               report);
+        case QueryShape::id_only: {
+            NodeHandle found =
+                fan_out_first(node, *tree, IdTest{single_value(criteria)}, config, report);
+            return found == nullptr ? NodeList{} : NodeList{found};
+        }
+        case QueryShape::name_only:
+            return fan_out_all(node, *tree, TagTest(criteria.tag_name), config, report);
+        default:
+            return fan_out_all(node, *tree, StrictCriteriaTest{criteria}, config, report);
+    }
+}
+
+NodeHandle parallel_find_first(const Node& start, const MatchCriteria& criteria,
+                               const ParallelConfig& config, ParallelRunReport* report) {
+    GumboNode* node = start.gumbo();
+    const Tree* tree = start.owner();
+    if (node == nullptr || tree == nullptr) return nullptr;
+    if (query_shape(criteria) == QueryShape::id_only) {
+        return fan_out_first(node, *tree, IdTest{single_value(criteria)}, config, report);
+    }
+    return fan_out_first(node, *tree, StrictCriteriaTest{criteria}, config, report);
+}
+
+NodeList Node::find_all_parallel(const std::string& tag_name, const AttributeMap& attrs,
+                                 bool enable_parallel) const {
+    if (!enable_parallel) return find_all(tag_name, attrs);
+    return parallel_find_all(*this, MatchCriteria{tag_name, attrs},
+                             make_parallel_config(std::thread::hardware_concurrency()));
+}
+
+NodeHandle Node::find_parallel(const std::string& tag_name, const AttributeMap& attrs,
+                               bool enable_parallel) const {
+    if (!enable_parallel) return find(tag_name, attrs);
+    return parallel_find_first(*this, MatchCriteria{tag_name, attrs},
+                               make_parallel_config(std::thread::hardware_concurrency()));
+}
+
+}  // namespace velkaron

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+
+#include "node/handle_types.h"
+#include "search/criteria.h"
+#include "search/parallel_config.h"
+
+namespace velkaron {
+
+// What a parallel call did, for tests and benchmarks: how many workers it started and
+// whether it fell back to the calling thread after the time limit.
+struct ParallelRunReport {
+    std::size_t workers = 0;
+    bool timed_out = false;
+};
+
+// The strategies behind find_all_parallel / find_parallel, with the settings passed in.
+NodeList parallel_find_all(const Node& start, const MatchCriteria& criteria,
+                           const ParallelConfig& config, ParallelRunReport* report = nullptr);
+NodeHandle parallel_find_first(const Node& start, const MatchCriteria& criteria,
+                               const ParallelConfig& config, ParallelRunReport* report = nullptr);
+
+// The strategies behind find_all_parallel_optimized and find_parallel_optimized; the first
+// has a tag-name shortcut, the second always applies the general test.
+NodeList optimized_parallel_find_all(const Node& start, const MatchCriteria& criteria,
+                                     const OptimizedParallelConfig& config,
+                                     ParallelRunReport* report = nullptr);
+NodeHandle optimized_parallel_find_first(const Node& start, const MatchCriteria& criteria,
+                                         const OptimizedParallelConfig& config,
+                                         ParallelRunReport* report = nullptr);
+
+// The number of nodes within `start` and the ten levels below it, reached through elements,
+// counted up to `cap`.
+std::size_t estimate_subtree_size(const GumboNode* start, std::size_t cap);
+
+}  // namespace velkaron
