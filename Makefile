@@ -1,0 +1,38 @@
+# The front door: `make demo` and `make test` set up everything they need on a fresh machine
+# (system packages, .venv with Python 3.13, the build), then run. A second run with nothing
+# changed does not reinstall.
+
+VENV := .venv
+PYTHON := $(VENV)/bin/python
+TOOLS_STAMP := $(VENV)/.tools-installed
+BUILD_STAMP := $(VENV)/.velkaron-installed
+SOURCES := $(shell find src python -type f -not -name '*.pyc' 2>/dev/null) CMakeLists.txt pyproject.toml
+
+# Extra checks that `make test` runs before the Python suite; mk/*.mk files add to it.
+TEST_PREREQUISITES :=
+
+.PHONY: demo test install clean
+.DEFAULT_GOAL := demo
+
+-include mk/*.mk
+
+demo: $(BUILD_STAMP)
+	$(VENV)/bin/velkaron stats
+	$(VENV)/bin/velkaron links
+
+test: $(BUILD_STAMP) $(TEST_PREREQUISITES)
+	$(PYTHON) -m pytest tests
+
+install: $(BUILD_STAMP)
+
+$(TOOLS_STAMP): scripts/bootstrap.sh requirements-dev.txt
+	scripts/bootstrap.sh
+	touch $@
+
+# flock: several shells (or a shell and CI) building at once would share one build tree.
+$(BUILD_STAMP): $(TOOLS_STAMP) $(SOURCES)
+	flock build.lock $(PYTHON) -m pip install -q --no-build-isolation --no-deps .
+	touch $@
+
+clean:
+	rm -rf build dist build.lock $(BUILD_STAMP)
