@@ -12,15 +12,11 @@ namespace velkaron {
 
 namespace {
 
-template <typename Map>
-const typename Map::mapped_type* lookup(const Map& map, const std::string& key) {
-    auto it = map.find(key);
-    return it == map.end() ? nullptr : &it->second;
-}
+const ElementList no_elements;
 
 }  // namespace
 
-void ElementIndex::build(GumboNode* root) {
+void ElementIndex::build(GumboNode* root, const std::function<void(GumboNode*)>& also_visit) {
     if (root == nullptr || built) return;
     const auto start = std::chrono::steady_clock::now();
     tag_map.clear();
@@ -29,9 +25,10 @@ void ElementIndex::build(GumboNode* root) {
     attribute_map.clear();
     text_map.clear();
     elements.clear();
-    walk_elements(root, 1000, [this](GumboNode* element) {
+    walk_elements(root, 1000, [&](GumboNode* element) {
         index_element(element);
         elements.push_back(element);
+        if (also_visit) also_visit(element);
         return false;
     });
     const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -41,7 +38,7 @@ void ElementIndex::build(GumboNode* root) {
 }
 
 void ElementIndex::index_element(GumboNode* element) {
-    if (const char* name = element_name(element)) tag_map[name].push_back(element);
+    tag_map.at(element->v.element.tag).push_back(element);
 
     const GumboVector& attributes = element->v.element.attributes;
     for (unsigned int i = 0; i < attributes.length; ++i) {
@@ -49,17 +46,16 @@ void ElementIndex::index_element(GumboNode* element) {
         if (attribute == nullptr || attribute->name == nullptr || attribute->value == nullptr) {
             continue;
         }
-        std::string key = attribute->name;
-        key += '=';
-        key += attribute->value;
-        attribute_map[key].push_back(element);
-        if (std::strcmp(attribute->name, "class") == 0) {
-            for_each_class_token(attribute->value, [&](std::string_view token) {
-                class_map[std::string(token)].push_back(element);
+        const std::string_view name = attribute->name;
+        const std::string_view value = attribute->value;
+        attribute_map.add(AttributeKey{name, value}, element);
+        if (name == "class") {
+            for_each_class_token(value, [&](std::string_view token) {
+                class_map.add(token, element);
                 return false;
             });
-        } else if (std::strcmp(attribute->name, "id") == 0) {
-            id_map.emplace(attribute->value, element);
+        } else if (name == "id") {
+            id_map.add(value, element);
         }
     }
 
@@ -70,30 +66,31 @@ void ElementIndex::index_element(GumboNode* element) {
             continue;
         }
         const std::string_view trimmed = trim_index_whitespace(child->v.text.text);
-        if (!trimmed.empty()) text_map[std::string(trimmed)].push_back(element);
+        if (!trimmed.empty()) text_map.add(trimmed, element);
     }
 }
 
-const ElementList* ElementIndex::elements_with_tag(const std::string& name) const {
-    return lookup(tag_map, name);
+const ElementList& ElementIndex::elements_with_tag(const std::string& name) const {
+    const ElementList* found = tag_map.find(name);
+    return found == nullptr ? no_elements : *found;
 }
 
-const ElementList* ElementIndex::elements_with_class(const std::string& token) const {
-    return lookup(class_map, token);
+ElementList ElementIndex::elements_with_class(const std::string& token) const {
+    return class_map.list(token);
 }
 
 GumboNode* ElementIndex::first_element_with_id(const std::string& id) const {
-    auto found = lookup(id_map, id);
+    GumboNode* const* found = id_map.first(id);
     return found == nullptr ? nullptr : *found;
 }
 
-const ElementList* ElementIndex::elements_with_attribute(const std::string& name,
-                                                         const std::string& value) const {
-    return lookup(attribute_map, name + "=" + value);
+ElementList ElementIndex::elements_with_attribute(const std::string& name,
+                                                  const std::string& value) const {
+    return attribute_map.list(AttributeKey{name, value});
 }
 
-const ElementList* ElementIndex::elements_with_text(const std::string& text) const {
-    return lookup(text_map, text);
+ElementList ElementIndex::elements_with_text(const std::string& text) const {
+    return text_map.list(text);
 }
 
 GumboNode* ElementIndex::element_at(std::uint64_t position) const {

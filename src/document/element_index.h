@@ -3,38 +3,61 @@
 #include <gumbo.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
+#include "document/keyed_lists.h"
+#include "document/tag_table.h"
 #include "node/handle_types.h"
 
 namespace velkaron {
 
 using ElementList = std::vector<GumboNode*>;
 
+// An attribute's name and value as the parser stores them.
+struct AttributeKey {
+    std::string_view name;
+    std::string_view value;
+    bool operator==(const AttributeKey& other) const {
+        return name == other.name && value == other.value;
+    }
+};
+
+struct AttributeKeyHash {
+    std::size_t operator()(const AttributeKey& key) const {
+        const std::size_t h = std::hash<std::string_view>()(key.name);
+        return h ^ (std::hash<std::string_view>()(key.value) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+    }
+};
+
 // Maps built once at parse time so that attribute, text and position lookups answer by hash
 // lookup instead of walking the document. Immutable once built; read without locks by the
-// interpreter thread and by the parallel search workers.
+// interpreter thread and by the parallel search workers. Keys are views of the parser's own
+// strings, which live as long as the tree: indexing copies no text.
 class ElementIndex {
 public:
     explicit ElementIndex(Tree* tree) : tree(tree) {}
 
-    void build(GumboNode* root);
+    // Indexes every element at and below `root`, once. `also_visit` is called with each element
+    // in the same walk, so the zero-context index is filled without walking the tree again;
+    // the recorded duration covers both.
+    void build(GumboNode* root, const std::function<void(GumboNode*)>& also_visit = {});
 
     bool is_built() const { return built; }
     double build_seconds() const { return build_duration; }
     std::uint64_t element_count() const { return elements.size(); }
 
-    // Null when the key is absent.
-    const ElementList* elements_with_tag(const std::string& name) const;
-    const ElementList* elements_with_class(const std::string& token) const;
+    // Empty lists (or null) when the key is absent.
+    const ElementList& elements_with_tag(const std::string& name) const;
+    ElementList elements_with_class(const std::string& token) const;
     GumboNode* first_element_with_id(const std::string& id) const;
-    const ElementList* elements_with_attribute(const std::string& name,
-                                               const std::string& value) const;
-    const ElementList* elements_with_text(const std::string& text) const;
+    ElementList elements_with_attribute(const std::string& name, const std::string& value) const;
+    ElementList elements_with_text(const std::string& text) const;
     GumboNode* element_at(std::uint64_t position) const;
-    const std::unordered_map<std::string, ElementList>& elements_by_tag() const { return tag_map; }
+    const std::vector<GumboNode*>& all_elements() const { return elements; }
+    const TagTable<ElementList>& elements_by_tag() const { return tag_map; }
 
     // Handles for an element list, in list order, repetitions kept.
     NodeList handles_for(const ElementList& list) const;
@@ -44,11 +67,12 @@ private:
 
     Tree* tree;
     bool built = false;
-    std::unordered_map<std::string, ElementList> tag_map;
-    std::unordered_map<std::string, ElementList> class_map;
-    std::unordered_map<std::string, GumboNode*> id_map;
-    std::unordered_map<std::string, ElementList> attribute_map;
-    std::unordered_map<std::string, ElementList> text_map;
+    TagTable<ElementList> tag_map;
+    KeyedLists<std::string_view, GumboNode*> class_map;
+    // Every element per id value; lookups take the first in document order.
+    KeyedLists<std::string_view, GumboNode*> id_map;
+    KeyedLists<AttributeKey, GumboNode*, AttributeKeyHash> attribute_map;
+    KeyedLists<std::string_view, GumboNode*> text_map;
     ElementList elements;
     double build_duration = 0.0;
 };

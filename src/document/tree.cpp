@@ -15,8 +15,10 @@ Tree::Tree(const std::string& html) {
         root = std::make_shared<Node>(output->root, this);
         handle_cache[output->root] = root;
         element_index = std::make_unique<ElementIndex>(this);
-        element_index->build(output->root);
         zero_context_index = std::make_unique<ZeroContextIndex>(this);
+        ZeroContextIndex& zero_context = *zero_context_index;
+        element_index->build(output->root,
+                             [&zero_context](GumboNode* element) { zero_context.add(element); });
     } catch (...) {
         destroy_document(output);
         throw;
@@ -31,14 +33,12 @@ NodeHandle Tree::create_element(const std::string&, const AttributeMap&) const {
 
 NodeList Tree::find_by_attribute(const std::string& attr_name, const std::string& value) const {
     if (element_index == nullptr || !element_index->is_built()) return {};
-    const ElementList* found = element_index->elements_with_attribute(attr_name, value);
-    return found == nullptr ? NodeList{} : element_index->handles_for(*found);
+    return element_index->handles_for(element_index->elements_with_attribute(attr_name, value));
 }
 
 NodeList Tree::find_by_text_content(const std::string& text) const {
     if (element_index == nullptr || !element_index->is_built()) return {};
-    const ElementList* found = element_index->elements_with_text(text);
-    return found == nullptr ? NodeList{} : element_index->handles_for(*found);
+    return element_index->handles_for(element_index->elements_with_text(text));
 }
 
 NodeHandle Tree::get_nth_element(std::uint64_t index) const {

@@ -20,55 +20,53 @@ std::string query_key(const ZeroContextQuery& query) {
     return key;
 }
 
-const Positions* lookup(const std::unordered_map<std::string, Positions>& map,
-                        const std::string& key) {
-    auto it = map.find(key);
-    return it == map.end() ? nullptr : &it->second;
-}
 
 }  // namespace
-
-ZeroContextIndex::ZeroContextIndex(const Tree* tree) : tree(tree) { build(tree->root_element()); }
 
 void ZeroContextIndex::build(GumboNode* root) {
     elements.clear();
     tag_map.clear();
     class_map.clear();
     walk_elements(root, 1000, [this](GumboNode* element) {
-        const std::uint64_t position = elements.size();
-        elements.push_back(element);
-        tag_map[element_name(element)].push_back(position);
-        const GumboVector& attributes = element->v.element.attributes;
-        for (unsigned int i = 0; i < attributes.length; ++i) {
-            const GumboAttribute* attribute = attribute_at(&attributes, i);
-            if (attribute == nullptr || attribute->name == nullptr ||
-                attribute->value == nullptr || std::strcmp(attribute->name, "class") != 0) {
-                continue;
-            }
-            for_each_class_token(attribute->value, [&](std::string_view token) {
-                class_map[std::string(token)].push_back(position);
-                return false;
-            });
-        }
+        add(element);
         return false;
     });
+}
+
+void ZeroContextIndex::add(GumboNode* element) {
+    const std::uint64_t position = elements.size();
+    elements.push_back(element);
+    tag_map.at(element->v.element.tag).push_back(position);
+    const GumboVector& attributes = element->v.element.attributes;
+    for (unsigned int i = 0; i < attributes.length; ++i) {
+        const GumboAttribute* attribute = attribute_at(&attributes, i);
+        if (attribute == nullptr || attribute->name == nullptr || attribute->value == nullptr ||
+            std::strcmp(attribute->name, "class") != 0) {
+            continue;
+        }
+        for_each_class_token(attribute->value, [&](std::string_view token) {
+            class_map.add(token, position);
+            return false;
+        });
+    }
+}
+
+const Positions& ZeroContextIndex::positions_with_tag(const std::string& tag_name) const {
+    static const Positions none;
+    const Positions* found = tag_map.find(tag_name);
+    return found == nullptr ? none : *found;
 }
 
 QueryResult ZeroContextIndex::answer(const ZeroContextQuery& query) const {
     switch (query.kind) {
         case ZeroContextQuery::elements_by_tag:
-        case ZeroContextQuery::elements_by_class: {
-            const auto& map =
-                query.kind == ZeroContextQuery::elements_by_tag ? tag_map : class_map;
-            const Positions* found = lookup(map, query.first);
-            return found == nullptr ? Positions{} : *found;
-        }
+            return positions_with_tag(query.first);
+        case ZeroContextQuery::elements_by_class:
+            return class_map.list(query.first);
         case ZeroContextQuery::count_by_tag:
-        case ZeroContextQuery::count_by_class: {
-            const auto& map = query.kind == ZeroContextQuery::count_by_tag ? tag_map : class_map;
-            const Positions* found = lookup(map, query.first);
-            return static_cast<std::uint64_t>(found == nullptr ? 0 : found->size());
-        }
+            return static_cast<std::uint64_t>(positions_with_tag(query.first).size());
+        case ZeroContextQuery::count_by_class:
+            return static_cast<std::uint64_t>(class_map.count(query.first));
     }
     return Positions{};
 }
@@ -102,11 +100,10 @@ std::string ZeroContextIndex::element_text(GumboNode* node) {
     return text;
 }
 
-std::vector<std::string> ZeroContextIndex::texts_at(const Positions* positions) const {
+std::vector<std::string> ZeroContextIndex::texts_at(const Positions& positions) const {
     std::vector<std::string> texts;
-    if (positions == nullptr) return texts;
-    texts.reserve(positions->size());
-    for (std::uint64_t position : *positions) {
+    texts.reserve(positions.size());
+    for (std::uint64_t position : positions) {
         std::string text = element_text(elements[position]);
         if (!text.empty()) texts.push_back(std::move(text));
     }
@@ -114,20 +111,19 @@ std::vector<std::string> ZeroContextIndex::texts_at(const Positions* positions) 
 }
 
 std::vector<std::string> ZeroContextIndex::text_by_tag(const std::string& tag_name) const {
-    return texts_at(lookup(tag_map, tag_name));
+    return texts_at(positions_with_tag(tag_name));
 }
 
 std::vector<std::string> ZeroContextIndex::text_by_class(const std::string& class_token) const {
-    return texts_at(lookup(class_map, class_token));
+    return texts_at(class_map.list(class_token));
 }
 
 std::vector<std::string> ZeroContextIndex::attribute_values_by_tag(
     const std::string& tag_name, const std::string& attribute_name) const {
     std::vector<std::string> values;
-    const Positions* positions = lookup(tag_map, tag_name);
-    if (positions == nullptr) return values;
-    values.reserve(positions->size());
-    for (std::uint64_t position : *positions) {
+    const Positions& positions = positions_with_tag(tag_name);
+    values.reserve(positions.size());
+    for (std::uint64_t position : positions) {
         const GumboVector& attributes = elements[position]->v.element.attributes;
         for (unsigned int i = 0; i < attributes.length; ++i) {
             const GumboAttribute* attribute = attribute_at(&attributes, i);

@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <variant>
 #include <vector>
 
+#include "document/keyed_lists.h"
+#include "document/tag_table.h"
 #include "node/handle_types.h"
 
 namespace velkaron {
@@ -33,7 +36,11 @@ using QueryResult = std::variant<Positions, std::uint64_t>;
 // questions are answered without walking the tree and without a handle per match.
 class ZeroContextIndex {
 public:
-    explicit ZeroContextIndex(const Tree* tree);
+    // Starts empty; fill it with add() in document order, or build() from a root element.
+    explicit ZeroContextIndex(const Tree* tree) : tree(tree) {}
+
+    void build(GumboNode* root);
+    void add(GumboNode* element);
 
     std::vector<QueryResult> execute_queries(const std::vector<ZeroContextQuery>& queries);
     std::vector<std::string> text_by_tag(const std::string& tag_name) const;
@@ -46,14 +53,15 @@ public:
     static std::string element_text(GumboNode* node);
 
 private:
-    void build(GumboNode* root);
     QueryResult answer(const ZeroContextQuery& query) const;
-    std::vector<std::string> texts_at(const Positions* positions) const;
+    std::vector<std::string> texts_at(const Positions& positions) const;
+    const Positions& positions_with_tag(const std::string& tag_name) const;
 
     const Tree* tree;
     std::vector<GumboNode*> elements;
-    std::unordered_map<std::string, Positions> tag_map;
-    std::unordered_map<std::string, Positions> class_map;
+    TagTable<Positions> tag_map;
+    // Keys view the parser's class attribute values, which live as long as the tree.
+    KeyedLists<std::string_view, std::uint64_t> class_map;
     // Never evicted: lives as long as the tree. Only the interpreter thread touches it.
     std::unordered_map<std::string, QueryResult> result_cache;
 };

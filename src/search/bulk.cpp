@@ -52,16 +52,10 @@ bool survives_filter(const GumboNode* candidate, const std::string& tag_name,
 
 ElementList choose_candidates(const ElementIndex& index, const std::string& tag_name,
                               const AttributeMap& attrs) {
-    if (!tag_name.empty()) {
-        const ElementList* found = index.elements_with_tag(tag_name);
-        return found == nullptr ? ElementList{} : *found;
-    }
+    if (!tag_name.empty()) return index.elements_with_tag(tag_name);
     if (attrs.size() == 1) {
         const auto& [key, value] = *attrs.begin();
-        if (key == "class") {
-            const ElementList* found = index.elements_with_class(value);
-            return found == nullptr ? ElementList{} : *found;
-        }
+        if (key == "class") return index.elements_with_class(value);
         if (key == "id") {
             GumboNode* found = index.first_element_with_id(value);
             return found == nullptr ? ElementList{} : ElementList{found};
@@ -70,9 +64,9 @@ ElementList choose_candidates(const ElementIndex& index, const std::string& tag_
     ElementList candidates;
     if (attrs.empty()) return candidates;
     // Grouped by element name, in the tag map's own order.
-    for (const auto& entry : index.elements_by_tag()) {
-        candidates.insert(candidates.end(), entry.second.begin(), entry.second.end());
-    }
+    index.elements_by_tag().for_each([&candidates](const ElementList& group) {
+        candidates.insert(candidates.end(), group.begin(), group.end());
+    });
     return candidates;
 }
 

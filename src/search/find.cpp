@@ -29,10 +29,10 @@ NodeList from_zero_context_index(ZeroContextIndex& index, const MatchCriteria& c
 
 NodeList from_element_index(const ElementIndex& index, const MatchCriteria& criteria,
                             QueryShape shape) {
-    const ElementList* found = shape == QueryShape::name_only
-                                   ? index.elements_with_tag(criteria.tag_name)
-                                   : index.elements_with_class(single_value(criteria));
-    return found == nullptr ? NodeList{} : index.handles_for(*found);
+    if (shape == QueryShape::name_only) {
+        return index.handles_for(index.elements_with_tag(criteria.tag_name));
+    }
+    return index.handles_for(index.elements_with_class(single_value(criteria)));
 }
 
 NodeList find_all_by_name(const Tree& tree, GumboNode* start, const std::string& tag_name) {
@@ -75,9 +75,8 @@ NodeHandle Node::find(const std::string& tag_name, const AttributeMap& attrs) co
             return owner()->wrap_node(index->first_element_with_id(single_value(criteria)));
         }
         if (shape == QueryShape::name_only) {
-            const ElementList* found = index->elements_with_tag(tag_name);
-            return found == nullptr || found->empty() ? nullptr
-                                                      : owner()->wrap_node(found->front());
+            const ElementList& found = index->elements_with_tag(tag_name);
+            return found.empty() ? nullptr : owner()->wrap_node(found.front());
         }
     }
     if (shape == QueryShape::id_only) {
