@@ -13,7 +13,7 @@ Tree::Tree(const std::string& html) {
     try {
         // Nothing else can see the tree yet, so the cache is filled without the lock.
         root = std::make_shared<Node>(output->root, this);
-        handle_cache[output->root] = root;
+        handle_cache.entry(output->root) = root;
         element_index = std::make_unique<ElementIndex>(this);
         zero_context_index = std::make_unique<ZeroContextIndex>(this);
         ZeroContextIndex& zero_context = *zero_context_index;
@@ -58,7 +58,7 @@ std::uint64_t Tree::get_indexed_element_count() const {
 NodeHandle Tree::wrap_node(GumboNode* node) const {
     if (node == nullptr) return nullptr;
     std::lock_guard<std::mutex> lock(handle_mutex);
-    std::weak_ptr<Node>& entry = handle_cache[node];
+    std::weak_ptr<Node>& entry = handle_cache.entry(node);
     if (NodeHandle live = entry.lock()) return live;
     auto handle = std::make_shared<Node>(node, const_cast<Tree*>(this));
     entry = handle;

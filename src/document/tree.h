@@ -6,8 +6,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 
+#include "document/handle_cache.h"
 #include "node/handle_types.h"
 
 namespace velkaron {
@@ -50,7 +50,7 @@ private:
     std::unique_ptr<ZeroContextIndex> zero_context_index;
     // The cache is the only state that changes after construction.
     mutable std::mutex handle_mutex;
-    mutable std::unordered_map<GumboNode*, std::weak_ptr<Node>> handle_cache;
+    mutable HandleCache handle_cache;
 };
 
 }  // namespace velkaron

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <gumbo.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "node/handle_types.h"
+
+namespace velkaron {
+
+// Parser node -> weak reference to the one handle made for it. Open addressing over a flat
+// array: the cache is consulted once per handle a search returns, so it must not chase a
+// node-based map's pointers. Entries are overwritten when their handle has died and are never
+// erased while the tree lives. Not synchronised: the tree guards it with its handle mutex.
+class HandleCache {
+public:
+    // The entry for `node`, inserted empty when absent.
+    std::weak_ptr<Node>& entry(const GumboNode* node) {
+        if ((used + 1) * 2 > slots.size()) grow();
+        Slot& slot = slots[probe(node)];
+        if (slot.node == nullptr) {
+            slot.node = node;
+            ++used;
+        }
+        return slot.handle;
+    }
+
+    std::size_t size() const { return used; }
+
+private:
+    struct Slot {
+        const GumboNode* node = nullptr;
+        std::weak_ptr<Node> handle;
+    };
+
+    static std::size_t hash(const GumboNode* node) {
+        // Parser nodes are heap blocks: drop the alignment bits, then mix.
+        auto bits = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(node)) >> 4;
+        bits *= 0x9e3779b97f4a7c15ULL;
+        return static_cast<std::size_t>(bits ^ (bits >> 29));
+    }
+
+    std::size_t probe(const GumboNode* node) const {
+        const std::size_t mask = slots.size() - 1;
+        std::size_t i = hash(node) & mask;
+        while (slots[i].node != nullptr && slots[i].node != node) i = (i + 1) & mask;
+        return i;
+    }
+
+    void grow() {
+        std::vector<Slot> old = std::move(slots);
+        slots.clear();
+        slots.resize(old.empty() ? 256 : old.size() * 2);
+        for (Slot& slot : old) {
+            if (slot.node != nullptr) slots[probe(slot.node)] = std::move(slot);
+        }
+    }
+
+    std::vector<Slot> slots;
+    std::size_t used = 0;
+};
+
+}  // namespace velkaron
