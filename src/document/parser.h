@@ -2,6 +2,7 @@
 
 #include <gumbo.h>
 
+#include <cstddef>
 #include <string>
 
 namespace velkaron {
@@ -11,7 +12,10 @@ namespace velkaron {
 // many unclosed elements need memory quadratic in their depth; the tree is the same either way.
 GumboOutput* parse_document(const std::string& html);
 
-// Frees what parse_document returned (null is accepted).
-void destroy_document(GumboOutput* output);
+// Frees what parse_document returned (null is accepted). gumbo frees the tree recursively, one
+// native stack frame per level, so a document nested a million levels deep would overflow the
+// caller's stack: large documents are freed on a helper thread whose stack is sized from the
+// length of the text the tree was parsed from.
+void destroy_document(GumboOutput* output, std::size_t source_length);
 
 }  // namespace velkaron

@@ -1,5 +1,7 @@
 #include "document/tree.h"
 
+#include <cstring>
+
 #include "document/element_index.h"
 #include "document/parser.h"
 #include "extract/zero_context_index.h"
@@ -9,6 +11,7 @@ namespace velkaron {
 
 Tree::Tree(const std::string& html) {
     output = parse_document(html);
+    source_length = std::strlen(html.c_str());
     if (output == nullptr || output->root == nullptr) return;
     try {
         // Nothing else can see the tree yet, so the cache is filled without the lock.
@@ -20,12 +23,12 @@ Tree::Tree(const std::string& html) {
         element_index->build(output->root,
                              [&zero_context](GumboNode* element) { zero_context.add(element); });
     } catch (...) {
-        destroy_document(output);
+        destroy_document(output, source_length);
         throw;
     }
 }
 
-Tree::~Tree() { destroy_document(output); }
+Tree::~Tree() { destroy_document(output, source_length); }
 
 NodeHandle Tree::get_root() const { return root; }
 

@@ -45,6 +45,8 @@ private:
     // Declaration order matters: the parser output is freed first, in the destructor body,
     // then the members below it in reverse order.
     GumboOutput* output = nullptr;
+    // Bytes the parser read; bounds the tree's depth when it is freed.
+    std::size_t source_length = 0;
     NodeHandle root;
     std::unique_ptr<ElementIndex> element_index;
     std::unique_ptr<ZeroContextIndex> zero_context_index;

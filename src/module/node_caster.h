@@ -1,9 +1,12 @@
 #pragma once
 
 // Converting a Node handle to Python. pybind11's own conversion already returns the existing
-// Python object for a handle that has one; on top of that, every newly created Python Node
-// keeps its Tree's Python object alive, so a node stays usable after `del tree` or when the
-// tree was a temporary. The tie is made once per Python Node object and released with it.
+// Python object for a handle that has one. A newly created Python Node also keeps its Tree's
+// Python object alive, so a node stays usable after `del tree` or when the tree was a
+// temporary: the Python object's holder shares ownership of an anchor that owns both the
+// handle and a reference to the tree object. The anchor dies with the Python Node (or with
+// the last copy of its holder passed back into a method call), always with the interpreter
+// lock held; the parallel workers never see such holders, only the cache's plain handles.
 
 #include <pybind11/pybind11.h>
 
@@ -25,17 +28,23 @@ public:
         if (handle existing = find_registered_python_instance(src.get(), node_type)) {
             return existing;
         }
-        handle created = base::cast(src, policy, parent);
-        if (created && src->owner() != nullptr) tie_to_tree(created, src->owner());
-        return created;
+        return base::cast(anchored(src), policy, parent);
     }
 
 private:
-    static void tie_to_tree(handle node_object, const velkaron::Tree* tree) {
+    struct TreeAnchor {
+        std::shared_ptr<velkaron::Node> handle;
+        object tree_object;
+    };
+
+    static std::shared_ptr<velkaron::Node> anchored(const std::shared_ptr<velkaron::Node>& src) {
         static const type_info* tree_type = get_type_info(typeid(velkaron::Tree));
-        auto tree_object = reinterpret_steal<object>(
-            find_registered_python_instance(const_cast<velkaron::Tree*>(tree), tree_type));
-        if (tree_object) keep_alive_impl(node_object, tree_object);
+        auto* tree = const_cast<velkaron::Tree*>(src->owner());
+        if (tree == nullptr) return src;
+        auto tree_object = reinterpret_steal<object>(find_registered_python_instance(tree, tree_type));
+        if (!tree_object) return src;
+        auto anchor = std::make_shared<TreeAnchor>(TreeAnchor{src, std::move(tree_object)});
+        return std::shared_ptr<velkaron::Node>(anchor, src.get());
     }
 };
 

@@ -13,9 +13,9 @@ namespace velkaron {
 
 // The handle through which Python sees one parser node. A handle copies nothing out of the
 // parser tree; the same handle is handed out for the same parser node while anyone holds it
-// (see Tree::wrap_node). Member functions are grouped by concern and defined in the file
-// named beside each group.
-class Node : public std::enable_shared_from_this<Node> {
+// (see Tree::wrap_node). Handles are always shared objects, created by the tree's cache.
+// Member functions are grouped by concern and defined in the file named beside each group.
+class Node {
 public:
     Node(GumboNode* node, Tree* tree) : node(node), tree(tree) {}
     Node(const Node&) = delete;
