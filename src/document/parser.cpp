@@ -13,8 +13,31 @@ namespace {
 // free uses well under 48 bytes of stack per level: 16 bytes of stack per byte of text covers
 // the deepest tree a text can produce.
 constexpr std::size_t stack_bytes_per_source_byte = 16;
-// Trees from texts up to this size are freed on the calling thread.
-constexpr std::size_t inline_free_limit = 64 * 1024;
+
+// The lowest address of the calling thread's stack, read once per thread (for the main thread
+// glibc reads /proc/self/maps to find it). Null when the platform cannot tell.
+const char* stack_floor() {
+    thread_local const char* floor = [] {
+        pthread_attr_t attributes;
+        void* address = nullptr;
+        std::size_t size = 0;
+        if (pthread_getattr_np(pthread_self(), &attributes) != 0) return static_cast<const char*>(nullptr);
+        const bool known = pthread_attr_getstack(&attributes, &address, &size) == 0;
+        pthread_attr_destroy(&attributes);
+        return known ? static_cast<const char*>(address) : nullptr;
+    }();
+    return floor;
+}
+
+// True when freeing a tree parsed from `source_length` bytes fits in half of the stack left
+// on the calling thread.
+bool fits_on_this_stack(std::size_t source_length) {
+    const char* floor = stack_floor();
+    const char here = 0;
+    if (floor == nullptr || &here <= floor) return false;
+    const auto remaining = static_cast<std::size_t>(&here - floor);
+    return source_length * stack_bytes_per_source_byte < remaining / 2;
+}
 
 GumboOptions parse_options() {
     GumboOptions options = kGumboDefaultOptions;
@@ -56,7 +79,7 @@ GumboOutput* parse_document(const std::string& html) {
 
 void destroy_document(GumboOutput* output, std::size_t source_length) {
     if (output == nullptr) return;
-    if (source_length > inline_free_limit) {
+    if (!fits_on_this_stack(source_length)) {
         const std::size_t stack_size =
             std::max<std::size_t>(source_length * stack_bytes_per_source_byte, 8u << 20);
         if (free_on_large_stack(output, stack_size)) return;

@@ -14,8 +14,8 @@ GumboOutput* parse_document(const std::string& html);
 
 // Frees what parse_document returned (null is accepted). gumbo frees the tree recursively, one
 // native stack frame per level, so a document nested a million levels deep would overflow the
-// caller's stack: large documents are freed on a helper thread whose stack is sized from the
-// length of the text the tree was parsed from.
+// caller's stack: a tree whose text could nest deeper than the calling thread's stack allows is
+// freed on a helper thread whose stack is sized from the length of that text.
 void destroy_document(GumboOutput* output, std::size_t source_length);
 
 }  // namespace velkaron
