@@ -1,0 +1,164 @@
+"""Velkaron: High-performance HTML parsing library"""
+
+# Type information for the compiled module ``_velkaron``. It is installed as the stub package
+# ``_velkaron-stubs``: type checkers take stubs for an installed top-level extension module from
+# such a package, and not from a ``_velkaron.pyi`` lying beside the module.
+
+from collections.abc import Mapping
+from typing import SupportsIndex
+
+class Tree:
+    """A parsed HTML document."""
+
+    def __init__(self, html: str | bytes | bytearray, /) -> None:
+        """Parse ``html``; parsing stops at the first NUL character."""
+    def get_root(self) -> Node:
+        """Get the root node of the parsed HTML tree"""
+        # Typed without None: the parser gives every input, even "", an html root element.
+    def create_element(self, tag_name: str, attributes: Mapping[str, str] = ...) -> None:
+        """Create a new element with the given tag name and attributes"""
+        # Documents are read-only: no element is created and the result is always None.
+    def find_by_attribute(self, attr_name: str, value: str) -> list[Node]:
+        """Find elements by attribute name and value using advanced indexing"""
+    def find_by_text_content(self, text: str) -> list[Node]:
+        """Find elements by their immediate text content using advanced indexing"""
+    def get_nth_element(self, index: SupportsIndex) -> Node | None:
+        """Get the nth element from the indexed elements list"""
+    def get_index_build_time(self) -> float:
+        """Get time taken to build indexes (in seconds)"""
+    def get_indexed_element_count(self) -> int:
+        """Get number of indexed elements"""
+
+class Node:
+    """One node of a parsed document; obtained from a Tree, never constructed directly."""
+
+    # Names, attributes, text.
+    def get_name(self) -> str:
+        """Get the tag name of this node"""
+    def get_attributes(self) -> dict[str, str]:
+        """Get all attributes as a dictionary"""
+    def get_attribute(self, name: str, /) -> str:
+        """Get a specific attribute value"""
+    def get_text(self) -> str:
+        """Get all text content within this node"""
+    def get_text_with_separator(self, separator: str) -> str:
+        """Get all text content joined with a separator"""
+    def get_text_stripped(self) -> str:
+        """Get all text content with leading and trailing whitespace trimmed"""
+    def get_text_with_separator_stripped(self, separator: str) -> str:
+        """Get all text content with a separator and trimmed whitespace"""
+    def get_strings(self) -> list[str]:
+        """Get all descendant string nodes as Python strings"""
+    def get_stripped_strings(self) -> list[str]:
+        """Get all descendant string nodes with whitespace trimmed"""
+    def get_direct_text(self) -> str:
+        """Get only direct text children of this node"""
+
+    # Kind and navigation.
+    def is_element(self) -> bool:
+        """Check if this node is an element"""
+    def is_text(self) -> bool:
+        """Check if this node is a text node"""
+    def is_document(self) -> bool:
+        """Check if this node is the document root"""
+    def get_parent(self) -> Node | None:
+        """Get the parent node"""
+    def get_children(self) -> list[Node]:
+        """Get all child nodes"""
+    def get_next_sibling(self) -> Node | None:
+        """Get the next sibling node"""
+    def get_previous_sibling(self) -> Node | None:
+        """Get the previous sibling node"""
+    def get_next_element(self) -> Node | None:
+        """Get the next element sibling"""
+    def get_previous_element(self) -> Node | None:
+        """Get the previous element sibling"""
+    def get_descendants(self) -> list[Node]:
+        """Get all descendant nodes"""
+    def get_all_descendants_with_text(self) -> list[Node]:
+        """Get all descendant nodes including text nodes"""
+    def get_all_parents(self) -> list[Node]:
+        """Get all parent element nodes up to the document root"""
+    def get_all_next_siblings_including_text(self) -> list[Node]:
+        """Get all following siblings, including text nodes"""
+    def get_all_previous_siblings_including_text(self) -> list[Node]:
+        """Get all previous siblings, including text nodes"""
+
+    # Search.
+    def find_all(self, tag_name: str = ..., attrs: Mapping[str, str] = ...) -> list[Node]:
+        """Find all matching nodes"""
+    def find(self, tag_name: str = ..., attrs: Mapping[str, str] = ...) -> Node | None:
+        """Find the first matching node"""
+    def find_descendants_by_tag(self, tag_name: str) -> list[Node]:
+        """Find descendant elements by tag name without including the current node"""
+    def find_all_bulk(self, tag_name: str = ..., attrs: Mapping[str, str] = ...) -> list[Node]:
+        """Find all matching nodes using bulk operations (eliminates Python/C++ boundary overhead)"""
+    def find_bulk(self, tag_name: str = ..., attrs: Mapping[str, str] = ...) -> Node | None:
+        """Find the first matching node using bulk operations (eliminates Python/C++ boundary overhead)"""
+
+    # Edit-named methods: documents are read-only, so these change nothing.
+    def decompose(self) -> None:
+        """Remove and destroy this node"""
+    def extract(self) -> Node | None:
+        """Remove and return this node"""
+    def clear(self) -> None:
+        """Remove all children from this node"""
+    def replace_with(self, node: Node | None, /) -> None:
+        """Replace this node with another node"""
+    def append(self, node: Node | None, /) -> None:
+        """Append a child node"""
+    def insert(self, position: SupportsIndex, node: Node | None, /) -> None:
+        """Insert a child node at a specific position"""
+    def wrap(self, wrapper: Node | None, /) -> Node | None:
+        """Wrap this node with another element"""
+    def unwrap(self) -> Node | None:
+        """Remove the wrapper while keeping content"""
+    def has_attribute(self, name: str, /) -> bool:
+        """Check if node has the specified attribute"""
+    def set_attribute(self, name: str, value: str, /) -> None:
+        """Set an attribute value"""
+    def remove_attribute(self, name: str, /) -> None:
+        """Remove an attribute"""
+
+    def get_gumbo_node(self) -> int:
+        """Get the raw Gumbo node pointer as an integer identity token"""
+
+    # Other search strategies: same arguments as find_all / find.
+    def find_all_parallel(
+        self, tag_name: str = ..., attrs: Mapping[str, str] = ..., enable_parallel: bool = ...
+    ) -> list[Node]:
+        """Find all matching nodes using parallel processing"""
+    def find_parallel(
+        self, tag_name: str = ..., attrs: Mapping[str, str] = ..., enable_parallel: bool = ...
+    ) -> Node | None:
+        """Find the first matching node using parallel processing"""
+    def find_all_parallel_optimized(
+        self, tag_name: str = ..., attrs: Mapping[str, str] = ..., enable_parallel: bool = ...
+    ) -> list[Node]:
+        """Find all matching nodes using optimized parallel processing"""
+    def find_parallel_optimized(
+        self, tag_name: str = ..., attrs: Mapping[str, str] = ..., enable_parallel: bool = ...
+    ) -> Node | None:
+        """Find the first matching node using optimized parallel processing"""
+    def find_all_ultra_fast(self, tag_name: str = ..., attrs: Mapping[str, str] = ...) -> list[Node]:
+        """Find all matching nodes using ultra-fast SIMD-optimized processing"""
+    def find_ultra_fast(self, tag_name: str = ..., attrs: Mapping[str, str] = ...) -> Node | None:
+        """Find the first matching node using ultra-fast SIMD-optimized processing"""
+
+    # Whole-document queries: they answer on the root node (Tree.get_root()) only, and give
+    # [] or 0 on any other node.
+    def get_all_text_by_tag(self, tag_name: str) -> list[str]:
+        """Get all text content for elements with specified tag (zero-context)"""
+    def get_all_text_by_class(self, class_name: str) -> list[str]:
+        """Get all text content for elements with specified class (zero-context)"""
+    def get_all_hrefs(self) -> list[str]:
+        """Get all href attributes from anchor tags (zero-context)"""
+    def get_all_src_attributes(self) -> list[str]:
+        """Get all src attributes from img tags (zero-context)"""
+    def count_elements_by_tag(self, tag_name: str) -> int:
+        """Count elements with specified tag (zero-context)"""
+    def count_elements_by_class(self, class_name: str) -> int:
+        """Count elements with specified class (zero-context)"""
+
+    def test_method(self) -> str:
+        """Test method to verify compilation"""

@@ -1,0 +1,612 @@
+"""The ``velkaron`` command line: quick answers about HTML files from the shell.
+
+    velkaron stats page.html             element count, parse time, most frequent tags
+    velkaron links page.html             every ``a href``, one per line
+    velkaron images page.html            every ``img src``, one per line
+    velkaron text --strip page.html      the document's text
+    velkaron count div page.html         number of ``div`` elements
+    velkaron find a --attr class=nav --json page.html
+
+FILE may be ``-`` for standard input; without FILE the bundled sample page is used.
+"""
+
+from __future__ import annotations
+
+import argparse
+import codecs
+import json
+import os
+import re
+import sys
+import time
+from collections import Counter
+from collections.abc import Callable, Iterable, Iterator, Sequence
+from concurrent.futures import ProcessPoolExecutor
+from dataclasses import dataclass, field
+from importlib import resources
+from typing import IO
+
+from velkaron import Node, Tree, __version__
+
+# Exit status for usage errors and for files that could not be read (the status argparse uses).
+EXIT_ERROR = 2
+
+# How far into a page to look for a declared character set.
+CHARSET_SCAN_BYTES = 4096
+
+# A progress bar is drawn (on a terminal only) from this many files up.
+PROGRESS_MIN_FILES = 10
+
+SAMPLE_NAME = "sample.html"
+
+
+# --- Reading and decoding -------------------------------------------------------------------
+
+_BOMS: tuple[tuple[bytes, str], ...] = (
+    # UTF-32 first: its little-endian mark starts with the UTF-16 one.
+    (codecs.BOM_UTF32_LE, "utf-32-le"),
+    (codecs.BOM_UTF32_BE, "utf-32-be"),
+    (codecs.BOM_UTF8, "utf-8"),
+    (codecs.BOM_UTF16_LE, "utf-16-le"),
+    (codecs.BOM_UTF16_BE, "utf-16-be"),
+)
+
+_META_CHARSET = re.compile(rb"""<meta\b[^>]*?\bcharset\s*=\s*["']?\s*([A-Za-z0-9_.:\-]+)""", re.I)
+_XML_ENCODING = re.compile(rb"""^\s*<\?xml\b[^>]*?\bencoding\s*=\s*["']([A-Za-z0-9_.:\-]+)["']""", re.I)
+
+# Labels that browsers read as a superset encoding, which pages so labelled rely on.
+_SUPERSETS = {
+    **dict.fromkeys(["iso-8859-1", "iso8859-1", "iso_8859-1", "latin-1", "latin1", "l1",
+                     "ascii", "us-ascii", "cp819", "ibm819"], "cp1252"),
+    **dict.fromkeys(["iso-8859-9", "iso8859-9", "latin5", "l5"], "cp1254"),
+    **dict.fromkeys(["tis-620", "iso-8859-11", "iso8859-11"], "cp874"),
+    **dict.fromkeys(["gb2312", "gb_2312-80", "x-gbk", "gb_2312"], "gbk"),
+    **dict.fromkeys(["euc-kr", "ks_c_5601-1987", "korean"], "cp949"),
+    **dict.fromkeys(["shift_jis", "shift-jis", "sjis", "ms_kanji", "x-sjis"], "cp932"),
+    "big5": "big5hkscs",
+}
+
+# Codecs that Python has but no browser decodes a page with: they would garble it, or fail.
+_NOT_FOR_PAGES = frozenset({"utf-7", "unicode-escape", "raw-unicode-escape", "idna",
+                            "punycode", "undefined", "mbcs", "oem"})
+
+
+def text_codec(label: str) -> str | None:
+    """The Python codec for an encoding label, or None for labels that cannot decode a page
+    (unknown names, codecs such as base64 or rot13 that are not text encodings)."""
+    label = label.strip().lower()
+    if label in _SUPERSETS:
+        return _SUPERSETS[label]
+    try:
+        info = codecs.lookup(label)
+    except LookupError:
+        return None
+    name = info.name.replace("_", "-")
+    if not getattr(info, "_is_text_encoding", True) or name in _NOT_FOR_PAGES:
+        return None
+    return info.name
+
+
+def _normalise_declared(label: str) -> str | None:
+    """The Python codec for a charset label found in a page, or None when it is unusable."""
+    name = text_codec(label)
+    # A page that reached us as ASCII-compatible bytes cannot really be UTF-16/32; browsers
+    # read such a declaration as UTF-8.
+    if name is not None and name.startswith(("utf-16", "utf-32")):
+        return "utf-8"
+    return name
+
+
+def declared_encoding(data: bytes) -> str | None:
+    """The character set a page declares in its first few KB (meta tag or XML declaration)."""
+    head = data[:CHARSET_SCAN_BYTES]
+    # Declarations inside comments do not count.
+    head = re.sub(rb"<!--.*?(-->|$)", b"", head, flags=re.S)
+    for pattern in (_XML_ENCODING, _META_CHARSET):
+        match = pattern.search(head)
+        if match:
+            encoding = _normalise_declared(match.group(1).decode("ascii", "replace"))
+            if encoding:
+                return encoding
+    return None
+
+
+def decode_html(data: bytes, fallback: str | None = None) -> tuple[str, str]:
+    """Decode a page's bytes; returns the text and the encoding that was used.
+
+    Order: byte-order mark, then the charset the page declares, then ``fallback``, then UTF-8.
+    Undecodable bytes become U+FFFD, so any input gives text.
+    """
+    for bom, encoding in _BOMS:
+        if data.startswith(bom):
+            return data[len(bom):].decode(encoding, "replace"), encoding
+    encoding = declared_encoding(data) or fallback or "utf-8"
+    return data.decode(encoding, "replace"), encoding
+
+
+def _read_sample() -> bytes:
+    return resources.files("velkaron").joinpath("data", SAMPLE_NAME).read_bytes()
+
+
+# --- Matching for `find` --------------------------------------------------------------------
+
+_ASCII_WS = re.compile(r"[ \t\n\r\f]+")
+
+
+@dataclass(frozen=True)
+class AttrFilter:
+    """One ``--attr`` condition: NAME (presence), NAME=VALUE (equality), class=C (token)."""
+
+    name: str
+    value: str | None
+
+    @classmethod
+    def parse(cls, text: str) -> AttrFilter:
+        name, sep, value = text.partition("=")
+        name = name.strip()
+        if not name:
+            raise argparse.ArgumentTypeError(f"expected NAME=VALUE or NAME, got {text!r}")
+        return cls(name.lower(), value if sep else None)
+
+    def matches(self, attrs: dict[str, str]) -> bool:
+        # HTML attribute names are case-insensitive; SVG keeps mixed-case ones (viewBox).
+        actual = next((v for k, v in attrs.items() if k.lower() == self.name), None)
+        if actual is None:
+            return False
+        if self.value is None:
+            return True
+        if self.name == "class":
+            wanted = _ASCII_WS.split(self.value.strip(" \t\n\r\f"))
+            if wanted != [""]:
+                # As in CSS `.a.b`: every listed class must be among the element's tokens.
+                tokens = set(_ASCII_WS.split(actual))
+                return all(token in tokens for token in wanted)
+        return actual == self.value
+
+
+def find_matches(root: Node, tag: str | None, filters: Sequence[AttrFilter],
+                 first: bool = False) -> list[Node]:
+    """Elements below ``root`` with the tag (any case; None or ``*`` for any) passing every filter.
+
+    The candidates come from the library's tag lookup (names are lower case there), and the
+    attribute conditions are checked here, so that class matching follows CSS whatever search
+    path the library would have taken.
+    """
+    name = (tag or "").strip().lower()
+    candidates = root.find_all("" if name == "*" else name)
+    result: list[Node] = []
+    for node in candidates:
+        if filters:
+            attrs = node.get_attributes()
+            if not all(f.matches(attrs) for f in filters):
+                continue
+        result.append(node)
+        if first:
+            break
+    return result
+
+
+def one_line(text: str) -> str:
+    """Text with runs of ASCII whitespace collapsed to one space, trimmed."""
+    return _ASCII_WS.sub(" ", text.replace("\v", " ")).strip(" ")
+
+
+def clean_url(value: str) -> str:
+    """An attribute URL as a browser reads it: ends trimmed, tabs and line breaks removed."""
+    return re.sub(r"[\t\n\r]", "", value).strip("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a"
+                                                 "\x0b\x0c\x0d\x0e\x0f\x10\x11\x12\x13\x14\x15"
+                                                 "\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f ")
+
+
+# --- Commands -------------------------------------------------------------------------------
+
+
+@dataclass(frozen=True)
+class Options:
+    """Everything a worker needs to process one file (picklable for worker processes)."""
+
+    command: str
+    encoding: str | None = None
+    top: int = 10
+    separator: str = ""
+    strip: bool = False
+    with_code: bool = False
+    tag: str | None = None
+    filters: tuple[AttrFilter, ...] = field(default_factory=tuple)
+    first: bool = False
+    json: bool = False
+    label_json: bool = False  # several files: each JSON line names its file
+
+
+def _stats(tree: Tree, root: Node, opts: Options, size: int, encoding: str,
+           parse_seconds: float) -> Iterator[str]:
+    names = Counter(node.get_name() or "(unknown)" for node in root.find_all())
+    parse_ms = parse_seconds * 1000
+    index_ms = tree.get_index_build_time() * 1000
+    yield f"bytes:     {size:,} ({encoding})"
+    yield f"elements:  {tree.get_indexed_element_count():,}"
+    yield f"parse:     {parse_ms:.3f} ms (of which indexing {index_ms:.3f} ms)"
+    yield "top tags:"
+    width = max((len(n) for n, _ in names.most_common(opts.top)), default=0)
+    for name, count in names.most_common(opts.top):
+        yield f"  {name:<{width}}  {count:>6,}"
+
+
+def _urls(values: Iterable[str]) -> Iterator[str]:
+    for value in values:
+        url = clean_url(value)
+        if url:
+            yield url
+
+
+# Elements whose text is code, not prose.
+_CODE_ELEMENTS = frozenset({"script", "style"})
+_TRIM = " \t\n\r\f\v"
+
+
+def text_pieces(root: Node, with_code: bool = False) -> list[str]:
+    """The text pieces at and below ``root`` in document order, by default without the
+    contents of script and style elements."""
+    if with_code:
+        return root.get_strings()
+    pieces = []
+    for node in root.get_all_descendants_with_text():
+        if node.is_text():
+            parent = node.get_parent()
+            if parent is None or parent.get_name() not in _CODE_ELEMENTS:
+                pieces.append(node.get_text())
+    return pieces
+
+
+def _text(root: Node, opts: Options) -> Iterator[str]:
+    pieces = text_pieces(root, opts.with_code)
+    if opts.strip:
+        pieces = [stripped for stripped in (p.strip(_TRIM) for p in pieces) if stripped]
+    yield opts.separator.join(pieces)
+
+
+def _format_match(node: Node, opts: Options, file_name: str) -> str:
+    attrs = node.get_attributes()
+    text = one_line(node.get_text())
+    if opts.json:
+        record: dict[str, object] = {"name": node.get_name(), "attrs": attrs, "text": text}
+        if opts.label_json:
+            record["file"] = file_name
+        return json.dumps(record, ensure_ascii=False)
+    shown = " ".join(f"{k}={json.dumps(v, ensure_ascii=False)}" for k, v in attrs.items())
+    return f"{node.get_name()}\t{shown}\t{text}"
+
+
+def run_command(data: bytes, opts: Options, file_name: str) -> list[str]:
+    """Parse one page and return the command's output lines."""
+    html, encoding = decode_html(data, opts.encoding)
+    # The parser stops at the first NUL; HTML readers treat it as U+FFFD and read on.
+    html = html.replace("\x00", "\ufffd")
+    started = time.perf_counter()
+    tree = Tree(html)
+    parse_seconds = time.perf_counter() - started
+    root = tree.get_root()
+    if root is None:
+        return []
+    if opts.command == "stats":
+        return list(_stats(tree, root, opts, len(data), encoding, parse_seconds))
+    if opts.command == "links":
+        return list(_urls(root.get_all_hrefs()))
+    if opts.command == "images":
+        return list(_urls(root.get_all_src_attributes()))
+    if opts.command == "text":
+        return list(_text(root, opts))
+    if opts.command == "count":
+        return [str(root.count_elements_by_tag((opts.tag or "").lower()))]
+    if opts.command == "find":
+        return [_format_match(node, opts, file_name)
+                for node in find_matches(root, opts.tag, opts.filters, opts.first)]
+    raise ValueError(f"unknown command {opts.command!r}")
+
+
+@dataclass(frozen=True)
+class Task:
+    name: str  # as shown to the user
+    path: str | None  # read by the worker; None when ``data`` is given
+    data: bytes | None
+
+
+@dataclass(frozen=True)
+class Outcome:
+    name: str
+    lines: list[str]
+    error: str | None
+
+
+def process(task: Task, opts: Options) -> Outcome:
+    """Read and process one input; a read failure is reported, never raised."""
+    try:
+        if task.data is not None:
+            data = task.data
+        else:
+            assert task.path is not None
+            with open(task.path, "rb") as f:
+                data = f.read()
+    except OSError as e:
+        return Outcome(task.name, [], f"{task.name}: {e.strerror or e}")
+    try:
+        return Outcome(task.name, run_command(data, opts, task.name), None)
+    except (MemoryError, RuntimeError, ValueError) as e:
+        # One pathological page must not end a run over thousands of others.
+        return Outcome(task.name, [], f"{task.name}: {type(e).__name__}: {e}")
+
+
+def _process_star(args: tuple[Task, Options]) -> Outcome:
+    return process(*args)
+
+
+# --- Progress bar ---------------------------------------------------------------------------
+
+
+class Progress:
+    """A one-line progress bar on a terminal's standard error; silent elsewhere."""
+
+    def __init__(self, total: int, stream: IO[str]) -> None:
+        self.total = total
+        self.done = 0
+        self.stream = stream
+        self.enabled = total >= PROGRESS_MIN_FILES and _isatty(stream)
+        self.started = time.monotonic()
+
+    def advance(self) -> None:
+        self.done += 1
+        self.draw()
+
+    def draw(self) -> None:
+        if not self.enabled:
+            return
+        width = 30
+        filled = width * self.done // max(self.total, 1)
+        elapsed = time.monotonic() - self.started
+        bar = "#" * filled + "-" * (width - filled)
+        self.stream.write(f"\r[{bar}] {self.done}/{self.total} files {elapsed:5.1f}s")
+        self.stream.flush()
+
+    def clear(self) -> None:
+        if self.enabled:
+            self.stream.write("\r\x1b[K")
+            self.stream.flush()
+
+
+def _isatty(stream: IO[str]) -> bool:
+    try:
+        return stream.isatty()
+    except (AttributeError, ValueError):
+        return False
+
+
+# --- Argument parsing -----------------------------------------------------------------------
+
+
+def _positive_int(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"not a number: {text!r}") from None
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"must be at least 1: {text!r}")
+    return value
+
+
+def _encoding(text: str) -> str:
+    name = text_codec(text)
+    if name is None:
+        raise argparse.ArgumentTypeError(f"unknown encoding: {text!r}")
+    return name
+
+
+def _separator(text: str) -> str:
+    # Shell users type \n and \t literally; read them as the characters they name.
+    escapes = {"n": "\n", "t": "\t", "r": "\r", "\\": "\\", "0": "\0"}
+    return re.sub(r"\\(.)", lambda m: escapes.get(m.group(1), m.group(0)), text)
+
+
+def build_parser(prog: str = "velkaron") -> tuple[argparse.ArgumentParser,
+                                                   dict[str, argparse.ArgumentParser]]:
+    """The top-level parser (usage, help, version) and one parser per command."""
+    commands: dict[str, argparse.ArgumentParser] = {}
+    parser = argparse.ArgumentParser(
+        prog=prog,
+        description="Parse HTML files and print their statistics, links, images, text or "
+                    "matching elements. With no FILE, the bundled sample page is used; "
+                    "FILE '-' reads standard input.",
+    )
+    parser.add_argument("--version", action="version", version=f"%(prog)s {__version__}")
+
+    common = argparse.ArgumentParser(add_help=False)
+    common.add_argument("--encoding", type=_encoding, metavar="ENC",
+                        help="encoding of pages that have no byte-order mark and declare no "
+                             "charset (default: UTF-8)")
+    common.add_argument("-j", "--jobs", type=_positive_int, default=1, metavar="N",
+                        help="process the files in N worker processes (default: 1)")
+
+    sub = parser.add_subparsers(dest="command", metavar="COMMAND", required=True)
+
+    def command(name: str, help: str, description: str) -> argparse.ArgumentParser:
+        commands[name] = sub.add_parser(name, parents=[common], help=help,
+                                        description=description)
+        return commands[name]
+
+    p = command("stats", help="element count, parse time, frequent tags",
+                       description="Print the number of elements, the parse and index time "
+                                   "and the most frequent tags.")
+    p.add_argument("--top", type=_positive_int, default=10, metavar="N",
+                   help="how many tags to list (default: 10)")
+    _add_files(p)
+
+    p = command("links", help="every href of an a element",
+                       description="Print the href of every a element, one per line.")
+    _add_files(p)
+    p = command("images", help="every src of an img element",
+                       description="Print the src of every img element, one per line.")
+    _add_files(p)
+
+    p = command("text", help="the document's text",
+                       description="Print the document's text. The contents of script and "
+                                   "style elements are left out unless --with-code is given.")
+    p.add_argument("-s", "--separator", type=_separator, default="", metavar="S",
+                   help=r"put S between text pieces; \n and \t are understood (default: none)")
+    p.add_argument("--strip", action="store_true",
+                   help="trim every text piece and drop the empty ones")
+    p.add_argument("--with-code", action="store_true",
+                   help="include the contents of script and style elements")
+    _add_files(p)
+
+    p = command("count", help="number of elements with a tag",
+                       description="Print the number of elements with the tag TAG (any case).")
+    p.add_argument("tag", metavar="TAG")
+    _add_files(p)
+
+    p = command(
+        "find", help="elements by tag and attributes",
+        description="Print the elements with tag TAG (any case; omit it or give * for any "
+                    "element) that have every attribute given with --attr: one line per match "
+                    "with the tag, the attributes and the text. --attr class=C matches "
+                    "elements having C among their classes, as in CSS.",
+    )
+    p.add_argument("tag", nargs="?", metavar="TAG")
+    p.add_argument("-a", "--attr", dest="filters", action="append", type=AttrFilter.parse,
+                   default=[], metavar="NAME=VALUE",
+                   help="require the attribute (NAME alone: just present); repeatable")
+    p.add_argument("--first", action="store_true", help="only the first match of each file")
+    p.add_argument("--json", action="store_true",
+                   help="JSON lines with keys name, attrs and text")
+    _add_files(p)
+    return parser, commands
+
+
+def _add_files(parser: argparse.ArgumentParser) -> None:
+    parser.add_argument("files", nargs="*", metavar="FILE",
+                        help="HTML file, or - for standard input (default: the bundled sample)")
+
+
+def _fix_find_positionals(parser: argparse.ArgumentParser, args: argparse.Namespace) -> None:
+    # `find page.html` reads the file name as TAG: a name with a dot or a slash is a file.
+    if args.command == "find" and args.tag is not None:
+        if args.tag == "-" or "." in args.tag or "/" in args.tag:
+            args.files.insert(0, args.tag)
+            args.tag = None
+    if args.command == "count" and not args.tag.strip():
+        parser.error("TAG must not be empty")
+
+
+# --- Main -----------------------------------------------------------------------------------
+
+
+def _tasks(files: list[str], stdin: IO[bytes]) -> list[Task]:
+    if not files:
+        return [Task(f"<{SAMPLE_NAME}>", None, _read_sample())]
+    stdin_data: bytes | None = None
+    tasks = []
+    for name in files:
+        if name == "-":
+            if stdin_data is None:
+                stdin_data = stdin.read()
+            tasks.append(Task("<stdin>", None, stdin_data))
+        else:
+            tasks.append(Task(name, name, None))
+    return tasks
+
+
+def _outcomes(tasks: list[Task], opts: Options, jobs: int) -> Iterator[Outcome]:
+    if jobs <= 1 or len(tasks) <= 1:
+        for task in tasks:
+            yield process(task, opts)
+        return
+    import multiprocessing
+
+    # "spawn": workers start clean instead of inheriting a copy of this process.
+    context = multiprocessing.get_context("spawn")
+    with ProcessPoolExecutor(max_workers=min(jobs, len(tasks)), mp_context=context) as pool:
+        yield from pool.map(_process_star, [(task, opts) for task in tasks])
+
+
+def parse_arguments(argv: Sequence[str], prog: str = "velkaron") -> argparse.Namespace:
+    parser, commands = build_parser(prog)
+    if argv and argv[0] in commands:
+        # Options and file names may come in any order (`find a --json page.html`), which
+        # only intermixed parsing allows, and that does not work through subcommands.
+        args = commands[argv[0]].parse_intermixed_args(argv[1:])
+        args.command = argv[0]
+    else:
+        args = parser.parse_args(argv)  # prints help or version, or reports the error
+    _fix_find_positionals(commands[args.command], args)
+    return args
+
+
+def main(argv: Sequence[str] | None = None, prog: str = "velkaron") -> int:
+    args = parse_arguments(sys.argv[1:] if argv is None else list(argv), prog)
+
+    opts = Options(
+        command=args.command,
+        encoding=args.encoding,
+        top=getattr(args, "top", 10),
+        separator=getattr(args, "separator", ""),
+        strip=getattr(args, "strip", False),
+        with_code=getattr(args, "with_code", False),
+        tag=getattr(args, "tag", None),
+        filters=tuple(getattr(args, "filters", ())),
+        first=getattr(args, "first", False),
+        json=getattr(args, "json", False),
+        label_json=getattr(args, "json", False) and len(args.files) > 1,
+    )
+    tasks = _tasks(args.files, sys.stdin.buffer)
+    several = len(tasks) > 1
+    out, err = sys.stdout, sys.stderr
+    _tolerant(out)
+    progress = Progress(len(tasks), err)
+    status = 0
+    blocks = 0
+    try:
+        for outcome in _outcomes(tasks, opts, args.jobs):
+            progress.clear()
+            if outcome.error is not None:
+                err.write(f"{prog}: {outcome.error}\n")
+                err.flush()
+                status = EXIT_ERROR
+            else:
+                if several and not opts.json:
+                    out.write(("\n" if blocks else "") + f"==> {outcome.name} <==\n")
+                blocks += 1
+                for line in outcome.lines:
+                    out.write(line + "\n")
+                out.flush()
+            progress.advance()
+        progress.clear()
+    except BrokenPipeError:
+        _quiet_broken_pipe()
+        return status
+    except KeyboardInterrupt:
+        progress.clear()
+        return 130
+    return status
+
+
+def _tolerant(stream: IO[str]) -> None:
+    # Page text can hold characters the terminal's encoding lacks; show them escaped rather
+    # than fail half way through the output.
+    reconfigure: Callable[..., None] | None = getattr(stream, "reconfigure", None)
+    if reconfigure is not None:
+        try:
+            reconfigure(errors="backslashreplace")
+        except (ValueError, OSError):
+            pass
+
+
+def _quiet_broken_pipe() -> None:
+    # The reader went away (`velkaron links big.html | head`): stop without a traceback, and
+    # keep the interpreter from failing again when it flushes stdout at exit.
+    try:
+        devnull = os.open(os.devnull, os.O_WRONLY)
+        os.dup2(devnull, sys.stdout.fileno())
+    except (OSError, ValueError):
+        pass
+
+
+if __name__ == "__main__":
+    sys.exit(main())
