@@ -1,0 +1,38 @@
+# `make bench`: velkaron against the libraries users pick today, on generated pages of about
+# 10 KB, 1 MB and 10 MB, plus the native measure of what the parse-time indexes cost over
+# gumbo's parse alone. Writes bench/results/latest.json and bench/results/latest.png.
+# `make bench-quick` is a fast sanity run (no 10 MB page) that writes under build/ instead.
+# Extra arguments for bench/compare.py go in BENCH_ARGS, e.g. BENCH_ARGS="page.html".
+
+BENCH_BUILD_DIR := build/native-bench
+BENCH_NATIVE := $(BENCH_BUILD_DIR)/bench_parse
+BENCH_PEERS_STAMP := $(VENV)/.bench-peers-installed
+BENCH_ARGS ?=
+
+.PHONY: bench bench-quick bench-native
+
+bench: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
+	$(PYTHON) bench/compare.py --native $(BENCH_NATIVE) $(BENCH_ARGS)
+	$(PYTHON) bench/chart.py
+
+bench-quick: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
+	$(PYTHON) bench/compare.py --quick --native $(BENCH_NATIVE) $(BENCH_ARGS)
+	$(PYTHON) bench/chart.py build/bench-results/quick.json build/bench-results/quick.png
+
+bench-native: $(BENCH_NATIVE)
+
+# One package at a time, so a peer that does not install is skipped (compare.py says so)
+# instead of stopping the run.
+$(BENCH_PEERS_STAMP): bench/requirements.txt $(TOOLS_STAMP)
+	@sed -e 's/#.*//' -e '/^[[:space:]]*$$/d' bench/requirements.txt | while read -r requirement; do \
+		$(PYTHON) -m pip install -q "$$requirement" \
+			|| echo "bench: $$requirement did not install; the benchmark skips it"; \
+	done
+	touch $@
+
+# Only the benchmark target is built: other programs under native/ are not needed here.
+$(BENCH_NATIVE): $(TOOLS_STAMP) native/bench_parse.cpp $(SOURCES)
+	PATH="$(abspath $(VENV)/bin):$$PATH" $(VENV)/bin/cmake -S . -B $(BENCH_BUILD_DIR) -G Ninja \
+		-DCMAKE_BUILD_TYPE=Release -DVELKARON_BUILD_MODULE=OFF -DVELKARON_BUILD_NATIVE_TOOLS=ON
+	PATH="$(abspath $(VENV)/bin):$$PATH" $(VENV)/bin/cmake --build $(BENCH_BUILD_DIR) --target bench_parse
+	touch $@
