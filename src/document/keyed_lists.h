@@ -14,7 +14,7 @@ template <typename Key, typename Value, typename Hash = std::hash<Key>>
 class KeyedLists {
 public:
     void add(const Key& key, Value value) {
-        if ((used_slots + 1) * 2 > slots.size()) grow();
+        if ((used_slots + 1) * 4 > slots.size() * 3) grow();
         const std::size_t hash = Hash()(key);
         Slot& slot = slots[probe(key, hash)];
         const auto link = static_cast<std::uint32_t>(links.size());

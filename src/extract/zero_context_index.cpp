@@ -71,21 +71,18 @@ QueryResult ZeroContextIndex::answer(const ZeroContextQuery& query) const {
     return Positions{};
 }
 
+const QueryResult& ZeroContextIndex::cached_answer(const ZeroContextQuery& query) {
+    std::string key = query_key(query);
+    auto cached = result_cache.find(key);
+    if (cached != result_cache.end()) return cached->second;
+    return result_cache.emplace(std::move(key), answer(query)).first->second;
+}
+
 std::vector<QueryResult> ZeroContextIndex::execute_queries(
     const std::vector<ZeroContextQuery>& queries) {
     std::vector<QueryResult> results;
     results.reserve(queries.size());
-    for (const ZeroContextQuery& query : queries) {
-        std::string key = query_key(query);
-        auto cached = result_cache.find(key);
-        if (cached != result_cache.end()) {
-            results.push_back(cached->second);
-            continue;
-        }
-        QueryResult result = answer(query);
-        result_cache.insert_or_assign(std::move(key), result);
-        results.push_back(std::move(result));
-    }
+    for (const ZeroContextQuery& query : queries) results.push_back(cached_answer(query));
     return results;
 }
 

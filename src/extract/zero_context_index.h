@@ -43,6 +43,8 @@ public:
     void add(GumboNode* element);
 
     std::vector<QueryResult> execute_queries(const std::vector<ZeroContextQuery>& queries);
+    // The answer to one query through the result cache, without copying a cached answer.
+    const QueryResult& cached_answer(const ZeroContextQuery& query);
     std::vector<std::string> text_by_tag(const std::string& tag_name) const;
     std::vector<std::string> text_by_class(const std::string& class_token) const;
     std::vector<std::string> attribute_values_by_tag(const std::string& tag_name,

@@ -15,8 +15,7 @@ ZeroContextIndex* index_behind(const Tree* tree) {
 
 std::uint64_t count_of(ZeroContextIndex& index, ZeroContextQuery::Kind kind,
                        const std::string& key) {
-    const std::vector<QueryResult> answers = index.execute_queries({{kind, key, std::string()}});
-    return std::get<std::uint64_t>(answers.front());
+    return std::get<std::uint64_t>(index.cached_answer({kind, key, std::string()}));
 }
 
 }  // namespace

@@ -23,8 +23,7 @@ NodeList from_zero_context_index(ZeroContextIndex& index, const MatchCriteria& c
                            shape == QueryShape::name_only ? criteria.tag_name
                                                           : single_value(criteria),
                            std::string()};
-    const std::vector<QueryResult> answers = index.execute_queries({query});
-    return index.handles_for_positions(std::get<Positions>(answers.front()));
+    return index.handles_for_positions(std::get<Positions>(index.cached_answer(query)));
 }
 
 NodeList from_element_index(const ElementIndex& index, const MatchCriteria& criteria,
