@@ -36,9 +36,12 @@ std::vector<GumboNode*> collect_subtree_nodes(GumboNode* start) {
 }
 
 bool overran(Clock::time_point started, const ParallelConfig& config) {
+    constexpr std::uint64_t ns_per_ms = 1000000;
+    // A limit too large to express in signed nanoseconds is never reached.
+    if (config.timeout_ms > static_cast<std::uint64_t>(INT64_MAX) / ns_per_ms) return false;
     const std::int64_t elapsed_ns =
         std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - started).count();
-    return elapsed_ns > static_cast<std::int64_t>(config.timeout_ms) * 1000000;
+    return elapsed_ns > static_cast<std::int64_t>(config.timeout_ms * ns_per_ms);
 }
 
 // Joins the workers in start order; true when one finished after the time limit, in which
@@ -145,6 +148,7 @@ NodeHandle fan_out_first(GumboNode* start, const Tree& tree, Test test,
 
 NodeList parallel_find_all(const Node& start, const MatchCriteria& criteria,
                            const ParallelConfig& config, ParallelRunReport* report) {
+    if (report != nullptr) *report = ParallelRunReport{};
     GumboNode* node = start.gumbo();
     const Tree* tree = start.owner();
     if (node == nullptr || tree == nullptr) return {};
@@ -166,6 +170,7 @@ NodeList parallel_find_all(const Node& start, const MatchCriteria& criteria,
 
 NodeHandle parallel_find_first(const Node& start, const MatchCriteria& criteria,
                                const ParallelConfig& config, ParallelRunReport* report) {
+    if (report != nullptr) *report = ParallelRunReport{};
     GumboNode* node = start.gumbo();
     const Tree* tree = start.owner();
     if (node == nullptr || tree == nullptr) return nullptr;

@@ -28,7 +28,7 @@ std::size_t parallel_worker_count(std::size_t node_count, const ParallelConfig& 
 
 std::size_t optimized_worker_count(std::size_t match_count,
                                    const OptimizedParallelConfig& config) {
-    if (match_count < config.min_parallel_nodes / 4) return 0;
+    if (match_count < config.min_parallel_nodes / 4 || config.chunk_size == 0) return 0;
     const std::uint64_t started_chunks =
         (match_count + config.chunk_size - 1) / config.chunk_size;
     const std::uint64_t workers = std::min(config.max_threads, started_chunks);

@@ -92,6 +92,7 @@ std::size_t estimate_subtree_size(const GumboNode* start, std::size_t cap) {
 NodeList optimized_parallel_find_all(const Node& start, const MatchCriteria& criteria,
                                      const OptimizedParallelConfig& config,
                                      ParallelRunReport* report) {
+    if (report != nullptr) *report = ParallelRunReport{};
     GumboNode* node = start.gumbo();
     const Tree* tree = start.owner();
     if (node == nullptr || tree == nullptr) return {};
@@ -104,6 +105,7 @@ NodeList optimized_parallel_find_all(const Node& start, const MatchCriteria& cri
 NodeHandle optimized_parallel_find_first(const Node& start, const MatchCriteria& criteria,
                                          const OptimizedParallelConfig& config,
                                          ParallelRunReport* report) {
+    if (report != nullptr) *report = ParallelRunReport{};
     GumboNode* node = start.gumbo();
     const Tree* tree = start.owner();
     if (node == nullptr || tree == nullptr) return nullptr;
