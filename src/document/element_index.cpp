@@ -16,7 +16,7 @@ const ElementList no_elements;
 
 }  // namespace
 
-void ElementIndex::build(GumboNode* root, const std::function<void(GumboNode*)>& also_visit) {
+void ElementIndex::build(GumboNode* root, const Hooks& hooks) {
     if (root == nullptr || built) return;
     const auto start = std::chrono::steady_clock::now();
     tag_map.clear();
@@ -26,9 +26,10 @@ void ElementIndex::build(GumboNode* root, const std::function<void(GumboNode*)>&
     text_map.clear();
     elements.clear();
     walk_elements(root, 1000, [&](GumboNode* element) {
+        if (hooks.before) hooks.before(element);
         index_element(element);
         elements.push_back(element);
-        if (also_visit) also_visit(element);
+        if (hooks.after) hooks.after(element);
         return false;
     });
     const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(

@@ -40,10 +40,16 @@ class ElementIndex {
 public:
     explicit ElementIndex(Tree* tree) : tree(tree) {}
 
-    // Indexes every element at and below `root`, once. `also_visit` is called with each element
-    // in the same walk, so the zero-context index is filled without walking the tree again;
-    // the recorded duration covers both.
-    void build(GumboNode* root, const std::function<void(GumboNode*)>& also_visit = {});
+    // Called with each element in the index's walk: `before` ahead of indexing it (to repair
+    // what the parser left), `after` once it is indexed (to fill the zero-context index without
+    // walking the tree again). The recorded build duration covers both.
+    struct Hooks {
+        std::function<void(GumboNode*)> before;
+        std::function<void(GumboNode*)> after;
+    };
+
+    // Indexes every element at and below `root`, once.
+    void build(GumboNode* root, const Hooks& hooks = {});
 
     bool is_built() const { return built; }
     double build_seconds() const { return build_duration; }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "document/element_index.h"
+#include "document/input_repair.h"
 #include "document/parser.h"
 #include "extract/zero_context_index.h"
 #include "node/node.h"
@@ -10,8 +11,11 @@
 namespace velkaron {
 
 Tree::Tree(const std::string& html) {
-    output = parse_document(html);
-    source_length = std::strlen(html.c_str());
+    // The parser's source spans point into this text until the constructor returns.
+    const std::unique_ptr<std::string> repaired = without_overflowing_references(html);
+    const std::string& source = repaired != nullptr ? *repaired : html;
+    output = parse_document(source);
+    source_length = std::strlen(source.c_str());
     if (output == nullptr || output->root == nullptr) return;
     try {
         // Nothing else can see the tree yet, so the cache is filled without the lock.
@@ -20,15 +24,21 @@ Tree::Tree(const std::string& html) {
         element_index = std::make_unique<ElementIndex>(this);
         zero_context_index = std::make_unique<ZeroContextIndex>(this);
         ZeroContextIndex& zero_context = *zero_context_index;
-        element_index->build(output->root,
-                             [&zero_context](GumboNode* element) { zero_context.add(element); });
+        element_index->build(
+            output->root,
+            {[this](GumboNode* element) { attribute_repair.repair(element); },
+             [&zero_context](GumboNode* element) { zero_context.add(element); }});
     } catch (...) {
+        attribute_repair.restore();
         destroy_document(output, source_length);
         throw;
     }
 }
 
-Tree::~Tree() { destroy_document(output, source_length); }
+Tree::~Tree() {
+    attribute_repair.restore();
+    destroy_document(output, source_length);
+}
 
 NodeHandle Tree::get_root() const { return root; }
 

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "document/attribute_repair.h"
 #include "document/handle_cache.h"
 #include "node/handle_types.h"
 
@@ -47,6 +48,7 @@ private:
     GumboOutput* output = nullptr;
     // Bytes the parser read; bounds the tree's depth when it is freed.
     std::size_t source_length = 0;
+    AttributeRepair attribute_repair;
     NodeHandle root;
     std::unique_ptr<ElementIndex> element_index;
     std::unique_ptr<ZeroContextIndex> zero_context_index;
