@@ -59,5 +59,8 @@ endef
 fuzz: $(FUZZ_TARGET)
 	$(call run_fuzzer,$(FUZZ_SECONDS))
 
+# A fixed seed, so a CI run explores the same inputs each time and a finding reproduces.
+FUZZ_CI_SEED ?= 1
+
 fuzz-ci: $(FUZZ_TARGET)
-	$(call run_fuzzer,60)
+	$(call run_fuzzer,60 -seed=$(FUZZ_CI_SEED))
