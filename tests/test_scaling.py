@@ -23,10 +23,10 @@ DOC = ROOT / "docs" / "scaling.md"
 
 
 def load_recipe():
-    spec = importlib.util.spec_from_file_location("scale_out", RECIPE)
-    module = importlib.util.module_from_spec(spec)
+    recipe_spec = importlib.util.spec_from_file_location("scale_out", RECIPE)
+    module = importlib.util.module_from_spec(recipe_spec)
     sys.modules["scale_out"] = module
-    spec.loader.exec_module(module)
+    recipe_spec.loader.exec_module(module)
     return module
 
 

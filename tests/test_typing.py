@@ -36,8 +36,8 @@ def mypy(*args, cwd):
 
 
 def installed_stub():
-    spec = importlib.util.find_spec("_velkaron")
-    site = Path(spec.origin).parent
+    module_spec = importlib.util.find_spec("_velkaron")
+    site = Path(module_spec.origin).parent
     return site / "_velkaron-stubs" / "__init__.pyi"
 
 
