@@ -71,10 +71,9 @@ bool free_on_large_stack(GumboOutput* output, std::size_t stack_size) {
 
 }  // namespace
 
-GumboOutput* parse_document(const std::string& html) {
+GumboOutput* parse_document(const char* text, std::size_t length) {
     const GumboOptions options = parse_options();
-    const char* text = html.c_str();
-    return gumbo_parse_with_options(&options, text, std::strlen(text));
+    return gumbo_parse_with_options(&options, text, length);
 }
 
 void destroy_document(GumboOutput* output, std::size_t source_length) {

@@ -3,14 +3,14 @@
 #include <gumbo.h>
 
 #include <cstddef>
-#include <string>
 
 namespace velkaron {
 
-// Parses a document up to its first NUL byte. Errors are never recorded: with gumbo's
-// defaults every parse error copies the stack of open elements, which makes documents with
-// many unclosed elements need memory quadratic in their depth; the tree is the same either way.
-GumboOutput* parse_document(const std::string& html);
+// Parses `length` bytes of text (which hold no NUL byte). Errors are never recorded: with
+// gumbo's defaults every parse error copies the stack of open elements, which makes documents
+// with many unclosed elements need memory quadratic in their depth. The one difference that
+// makes in the tree is repaired by AttributeRepair.
+GumboOutput* parse_document(const char* text, std::size_t length);
 
 // Frees what parse_document returned (null is accepted). gumbo frees the tree recursively, one
 // native stack frame per level, so a document nested a million levels deep would overflow the

@@ -14,8 +14,9 @@ Tree::Tree(const std::string& html) {
     // The parser's source spans point into this text until the constructor returns.
     const std::unique_ptr<std::string> repaired = without_overflowing_references(html);
     const std::string& source = repaired != nullptr ? *repaired : html;
-    output = parse_document(source);
+    // The document ends at the first NUL byte.
     source_length = std::strlen(source.c_str());
+    output = parse_document(source.c_str(), source_length);
     if (output == nullptr || output->root == nullptr) return;
     try {
         // Nothing else can see the tree yet, so the cache is filled without the lock.
