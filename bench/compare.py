@@ -210,6 +210,17 @@ def _with_size(document: Any, extract: Callable[[Any], Any]) -> tuple[Any, int]:
     return document, len(extract(document))
 
 
+# Both selectolax parsers answer the same CSS queries.
+SELECTOLAX_QUERIES = {
+    "parse_links": f"[n.attrs.get('href') for n in tree.css('{LINK_TAG}[href]')]",
+    "find_all_tag": f"tree.css('{LINK_TAG}')",
+    "find_class": f"tree.css('.{CLASS_TOKEN}')",
+    "find_attr": f"tree.css('{ATTRIBUTE[0]}[{ATTRIBUTE[1]}=\"{ATTRIBUTE[2]}\"]')",
+    "text": "tree.root.text()",
+    "count_tag": f"len(tree.css('{COUNT_TAG}'))",
+}
+
+
 def _modest_missing() -> dict[str, Callable]:
     # selectolax 1.0 removed its Modest backend; importing it raises ImportError.
     return _selectolax("selectolax.parser", "HTMLParser")()
@@ -243,27 +254,11 @@ LIBRARIES = [
     Library(
         "selectolax_lexbor", "selectolax (lexbor)", "selectolax",
         _selectolax("selectolax.lexbor", "LexborHTMLParser"),
-        {
-            "parse": "LexborHTMLParser(html)",
-            "parse_links": f"[n.attrs.get('href') for n in tree.css('{LINK_TAG}[href]')]",
-            "find_all_tag": f"tree.css('{LINK_TAG}')",
-            "find_class": f"tree.css('.{CLASS_TOKEN}')",
-            "find_attr": f"tree.css('{ATTRIBUTE[0]}[{ATTRIBUTE[1]}=\"{ATTRIBUTE[2]}\"]')",
-            "text": "tree.root.text()",
-            "count_tag": f"len(tree.css('{COUNT_TAG}'))",
-        },
+        {"parse": "LexborHTMLParser(html)", **SELECTOLAX_QUERIES},
     ),
     Library(
         "selectolax_modest", "selectolax (modest)", "selectolax", _modest_missing,
-        {
-            "parse": "HTMLParser(html)",
-            "parse_links": f"[n.attrs.get('href') for n in tree.css('{LINK_TAG}[href]')]",
-            "find_all_tag": f"tree.css('{LINK_TAG}')",
-            "find_class": f"tree.css('.{CLASS_TOKEN}')",
-            "find_attr": f"tree.css('{ATTRIBUTE[0]}[{ATTRIBUTE[1]}=\"{ATTRIBUTE[2]}\"]')",
-            "text": "tree.root.text()",
-            "count_tag": f"len(tree.css('{COUNT_TAG}'))",
-        },
+        {"parse": "HTMLParser(html)", **SELECTOLAX_QUERIES},
     ),
     Library(
         "bs4_lxml", "bs4 + lxml", "beautifulsoup4", _bs4("lxml"),

@@ -1,4 +1,4 @@
-"""Small helpers shared by the index and search tests."""
+"""Small helpers shared by the test modules."""
 
 
 def label(node):
@@ -42,3 +42,14 @@ def non_element_starts(root):
         "comment": comment,
         "template": template,
     }
+
+
+def describe(node):
+    """A node's kind and name, the way the navigation tests read a list of nodes."""
+    if node.is_document():
+        return "#document"
+    if node.is_element():
+        return node.get_name()
+    if node.is_text():
+        return "text:" + node.get_text()
+    return "#other"  # comment, CDATA or template

@@ -10,16 +10,7 @@ import threading
 import pytest
 
 import velkaron
-
-
-def describe(node):
-    if node.is_document():
-        return "#document"
-    if node.is_element():
-        return node.get_name()
-    if node.is_text():
-        return "text:" + node.get_text()
-    return "#other"  # comment, CDATA or template
+from search_helpers import describe
 
 
 def dump(tree):

@@ -6,6 +6,7 @@ import gc
 import pytest
 
 import velkaron
+from search_helpers import describe, tokens
 
 
 def body_of(root):
@@ -24,20 +25,6 @@ def at(body, path):
 
 def token(node):
     return None if node is None else node.get_gumbo_node()
-
-
-def tokens(nodes):
-    return [node.get_gumbo_node() for node in nodes]
-
-
-def describe(node):
-    if node.is_document():
-        return "#document"
-    if node.is_element():
-        return node.get_name()
-    if node.is_text():
-        return "text:" + node.get_text()
-    return "#other"  # comment, CDATA or template
 
 
 # Body children: 0 <p>, 1 text, 2 comment, 3 <div> holding 0 <span> holding 0 text.
