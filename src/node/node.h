@@ -11,6 +11,8 @@
 
 namespace velkaron {
 
+class ZeroContextIndex;
+
 // The handle through which Python sees one parser node. A handle copies nothing out of the
 // parser tree; the same handle is handed out for the same parser node while anyone holds it
 // (see Tree::wrap_node). Handles are always shared objects, created by the tree's cache.
@@ -102,6 +104,9 @@ public:
 private:
     // True when this handle is the document's root element of a tree it belongs to.
     bool is_root_of_tree() const;
+    // The tree's zero-context index when this handle is its root element, else null: the
+    // whole-document queries answer only there.
+    ZeroContextIndex* zero_context_at_root() const;
 
     GumboNode* const node;
     Tree* const tree;
