@@ -25,13 +25,24 @@ void ElementIndex::build(GumboNode* root, const Hooks& hooks) {
     attribute_map.clear();
     text_map.clear();
     elements.clear();
-    walk_elements(root, 1000, [&](GumboNode* element) {
-        if (hooks.before) hooks.before(element);
-        index_element(element);
-        elements.push_back(element);
-        if (hooks.after) hooks.after(element);
-        return false;
-    });
+    std::vector<std::uint32_t> open_positions;
+    walk_elements_and_runs(
+        root, 1000,
+        [&](GumboNode* element) {
+            if (hooks.before) hooks.before(element);
+            index_element(element);
+            text_buffer.open(static_cast<std::uint32_t>(elements.size()));
+            open_positions.push_back(static_cast<std::uint32_t>(elements.size()));
+            elements.push_back(element);
+            if (hooks.after) hooks.after(element);
+        },
+        [&](GumboNode* run) {
+            text_buffer.append(run->v.text.text, run->type == GUMBO_NODE_WHITESPACE);
+        },
+        [&](GumboNode*) {
+            text_buffer.close(open_positions.back());
+            open_positions.pop_back();
+        });
     const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(
         std::chrono::steady_clock::now() - start);
     build_duration = static_cast<double>(elapsed.count()) / 1000000000.0;
@@ -96,6 +107,13 @@ ElementList ElementIndex::elements_with_text(const std::string& text) const {
 
 GumboNode* ElementIndex::element_at(std::uint64_t position) const {
     return position < elements.size() ? elements[position] : nullptr;
+}
+
+std::uint32_t ElementIndex::position_of(const GumboNode* node) const {
+    if (!built || node == nullptr || elements.empty()) return ElementPositions::absent;
+    if (node == elements.front()) return 0;
+    std::call_once(positions_filled, [this] { positions.fill(elements); });
+    return positions.find(node);
 }
 
 NodeList ElementIndex::handles_for(const ElementList& list) const {

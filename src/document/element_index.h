@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "document/element_positions.h"
 #include "document/keyed_lists.h"
 #include "document/tag_table.h"
+#include "document/text_buffer.h"
 #include "node/handle_types.h"
 
 namespace velkaron {
@@ -65,6 +68,11 @@ public:
     const std::vector<GumboNode*>& all_elements() const { return elements; }
     const TagTable<ElementList>& elements_by_tag() const { return tag_map; }
 
+    // The document's text runs; element positions are those of all_elements().
+    const TextBuffer& text() const { return text_buffer; }
+    // The element's position in document order, or ElementPositions::absent for any other node.
+    std::uint32_t position_of(const GumboNode* node) const;
+
     // Handles for an element list, in list order, repetitions kept.
     NodeList handles_for(const ElementList& list) const;
 
@@ -80,6 +88,10 @@ private:
     KeyedLists<AttributeKey, GumboNode*, AttributeKeyHash> attribute_map;
     KeyedLists<std::string_view, GumboNode*> text_map;
     ElementList elements;
+    TextBuffer text_buffer;
+    // Filled on the first lookup of an element other than the root.
+    mutable std::once_flag positions_filled;
+    mutable ElementPositions positions;
     double build_duration = 0.0;
 };
 

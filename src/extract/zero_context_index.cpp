@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "document/class_tokens.h"
+#include "document/element_index.h"
 #include "document/tree.h"
 #include "node/gumbo_access.h"
 #include "node/tree_walk.h"
@@ -97,11 +98,24 @@ std::string ZeroContextIndex::element_text(GumboNode* node) {
     return text;
 }
 
+const TextBuffer* ZeroContextIndex::text_buffer() const {
+    // The element index files the same elements in the same order when both were filled by
+    // the tree's one walk.
+    const ElementIndex* index = tree != nullptr ? tree->get_element_index() : nullptr;
+    if (index == nullptr || index->element_count() != elements.size() || !index->text().usable()) {
+        return nullptr;
+    }
+    return &index->text();
+}
+
 std::vector<std::string> ZeroContextIndex::texts_at(const Positions& positions) const {
+    const TextBuffer* buffer = text_buffer();
     std::vector<std::string> texts;
     texts.reserve(positions.size());
     for (std::uint64_t position : positions) {
-        std::string text = element_text(elements[position]);
+        std::string text = buffer != nullptr
+                               ? buffer->text_without_whitespace_nodes(static_cast<std::uint32_t>(position))
+                               : element_text(elements[position]);
         if (!text.empty()) texts.push_back(std::move(text));
     }
     return texts;

@@ -15,6 +15,8 @@
 
 namespace velkaron {
 
+class TextBuffer;
+
 using Positions = std::vector<std::uint64_t>;
 
 struct ZeroContextQuery {
@@ -57,6 +59,8 @@ public:
 private:
     QueryResult answer(const ZeroContextQuery& query) const;
     std::vector<std::string> texts_at(const Positions& positions) const;
+    // The tree's text buffer when its positions are this index's, else null.
+    const TextBuffer* text_buffer() const;
     const Positions& positions_with_tag(const std::string& tag_name) const;
 
     const Tree* tree;

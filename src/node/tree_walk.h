@@ -41,6 +41,39 @@ void walk_elements(GumboNode* start, std::size_t initial_capacity, Visit&& visit
         [&](GumboNode* node) { return is_element_node(node) && visit(node); });
 }
 
+// Visits the elements at and below `start` in document order, entering elements only, and the
+// text and whitespace runs among their children: open(element) ahead of its subtree, run(node)
+// for each run, close(element) after the subtree. The index build's walk.
+template <typename Open, typename Run, typename Close>
+void walk_elements_and_runs(GumboNode* start, std::size_t initial_capacity, Open&& open, Run&& run,
+                            Close&& close) {
+    if (!is_element_node(start)) return;
+    struct Frame {
+        GumboNode* element;
+        unsigned int next_child;
+    };
+    std::vector<Frame> stack;
+    stack.reserve(initial_capacity);
+    open(start);
+    stack.push_back(Frame{start, 0});
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        const GumboVector& children = frame.element->v.element.children;
+        if (frame.next_child >= children.length) {
+            close(frame.element);
+            stack.pop_back();
+            continue;
+        }
+        GumboNode* child = child_at(&children, frame.next_child++);
+        if (is_element_node(child)) {
+            open(child);
+            stack.push_back(Frame{child, 0});
+        } else if (is_text_like_node(child) && child->v.text.text != nullptr) {
+            run(child);
+        }
+    }
+}
+
 // Every element at and below `start` that passes `test`, in document order.
 template <typename Test>
 std::vector<GumboNode*> collect_elements(GumboNode* start, std::size_t initial_capacity,
