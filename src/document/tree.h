@@ -32,6 +32,9 @@ public:
     NodeHandle get_nth_element(std::uint64_t index) const;
     double get_index_build_time() const;
     std::uint64_t get_indexed_element_count() const;
+    // The standard name of the encoding the text was decoded from, as the decoder reports it.
+    const std::string& get_encoding() const { return encoding; }
+    void set_encoding(std::string name) { encoding = std::move(name); }
 
     // The one live handle for a parser node, created and cached when needed. Thread-safe:
     // the parallel search workers call it concurrently.
@@ -49,6 +52,7 @@ private:
     // Bytes the parser read; bounds the tree's depth when it is freed.
     std::size_t source_length = 0;
     AttributeRepair attribute_repair;
+    std::string encoding = "utf-8";
     NodeHandle root;
     std::unique_ptr<ElementIndex> element_index;
     std::unique_ptr<ZeroContextIndex> zero_context_index;

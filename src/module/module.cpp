@@ -4,16 +4,126 @@
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
+#include <pybind11/typing.h>
+
+#include <functional>
+#include <string_view>
 
 #include "document/tree.h"
 #include "module/node_caster.h"
+#include "node/describe.h"
+#include "node/gumbo_access.h"
 #include "node/node.h"
+#include "node/tag_name.h"
+#include "serialize/html_writer.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
 using velkaron::AttributeMap;
 using velkaron::Node;
 using velkaron::Tree;
+
+namespace {
+
+using SourceText = py::typing::Union<py::str, py::bytes, py::bytearray>;
+
+// The document's text as UTF-8. A str that has no UTF-8 form (a lone surrogate) raises
+// UnicodeEncodeError; bytes are taken as UTF-8, less a leading byte-order mark.
+std::string source_text(const py::handle& html) {
+    const char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyUnicode_Check(html.ptr())) {
+        data = PyUnicode_AsUTF8AndSize(html.ptr(), &size);
+        if (data == nullptr) throw py::error_already_set();
+        return std::string(data, static_cast<std::size_t>(size));
+    }
+    if (PyBytes_Check(html.ptr())) {
+        data = PyBytes_AS_STRING(html.ptr());
+        size = PyBytes_GET_SIZE(html.ptr());
+    } else if (PyByteArray_Check(html.ptr())) {
+        data = PyByteArray_AS_STRING(html.ptr());
+        size = PyByteArray_GET_SIZE(html.ptr());
+    } else {
+        throw py::type_error("Tree() takes str, bytes or bytearray, not " +
+                             std::string(Py_TYPE(html.ptr())->tp_name));
+    }
+    const std::string_view bytes(data, static_cast<std::size_t>(size));
+    const std::string_view bom = "\xEF\xBB\xBF";
+    return std::string(bytes.substr(bytes.substr(0, 3) == bom ? 3 : 0));
+}
+
+// Names from the source may hold bytes that are not UTF-8; they show as U+FFFD.
+py::str utf8(const std::string& text) {
+    PyObject* decoded = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()),
+                                             "replace");
+    if (decoded == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(decoded);
+}
+
+template <typename Append>
+py::str written(const GumboNode* node, Append append) {
+    std::string out;
+    append(node, out);
+    return utf8(out);
+}
+
+GumboNode* document_of(const Tree& tree) {
+    GumboNode* root = tree.root_element();
+    return root != nullptr ? root->parent : nullptr;
+}
+
+// Attributes in source order under the names HTML output gives them; `visit` returning true
+// ends the walk.
+template <typename Visit>
+void for_each_attribute(const Node& node, Visit&& visit) {
+    const GumboNode* element = node.gumbo();
+    if (element == nullptr ||
+        (element->type != GUMBO_NODE_ELEMENT && element->type != GUMBO_NODE_TEMPLATE)) {
+        return;
+    }
+    const GumboVector& attributes = element->v.element.attributes;
+    std::string name;
+    for (unsigned int i = 0; i < attributes.length; ++i) {
+        const GumboAttribute* attribute = velkaron::attribute_at(&attributes, i);
+        name.clear();
+        velkaron::append_attribute_name(*attribute, name);
+        if (visit(name, attribute->value != nullptr ? attribute->value : "")) return;
+    }
+}
+
+py::dict attrs_of(const Node& node) {
+    py::dict attrs;
+    for_each_attribute(node, [&attrs](const std::string& name, const char* value) {
+        attrs[utf8(name)] = utf8(value);
+        return false;
+    });
+    return attrs;
+}
+
+py::object attribute_or(const Node& node, const std::string& wanted, py::object fallback) {
+    for_each_attribute(node, [&](const std::string& name, const char* value) {
+        if (name != wanted) return false;
+        fallback = utf8(value);
+        return true;
+    });
+    return fallback;
+}
+
+py::str attribute_or_key_error(const Node& node, const std::string& name) {
+    py::object value = attribute_or(node, name, py::none());
+    if (value.is_none()) throw py::key_error(name);
+    return value;
+}
+
+// Handles of one parser node compare equal whatever their Python identity.
+py::object same_node(const Node& node, const py::object& other) {
+    if (!py::isinstance<Node>(other)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+    return py::bool_(node.gumbo() == other.cast<const Node&>().gumbo());
+}
+
+std::size_t node_hash(const Node& node) { return std::hash<const void*>()(node.gumbo()); }
+
+}  // namespace
 
 PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
     m.doc() = "Velkaron: High-performance HTML parsing library";
@@ -23,7 +133,15 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
 
     const AttributeMap no_attributes;
 
-    tree.def(py::init<const std::string&>())
+    tree.def(py::init([](const SourceText& html) { return std::make_unique<Tree>(source_text(html)); }))
+        .def_property_readonly("root", &Tree::get_root, "The root element of the document",
+                               py::return_value_policy::reference_internal)
+        .def_property_readonly("html", [](const Tree& tree) {
+            return written(document_of(tree), velkaron::append_outer_html); },
+            "The whole document as HTML, doctype included")
+        .def_property_readonly("encoding", &Tree::get_encoding,
+                               "The standard name of the encoding the document was decoded from")
+        .def("_set_encoding", &Tree::set_encoding)
         .def("get_root", &Tree::get_root, "Get the root node of the parsed HTML tree",
              py::return_value_policy::reference_internal)
         .def("create_element", &Tree::create_element,
@@ -41,7 +159,23 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
         .def("get_indexed_element_count", &Tree::get_indexed_element_count,
              "Get number of indexed elements");
 
-    node.def("get_name", &Node::get_name, "Get the tag name of this node")
+    node.def_property_readonly("tag", [](const Node& n) { return utf8(velkaron::real_tag_name(n.gumbo())); },
+                               "The element's real name; empty for other kinds of node")
+        .def_property_readonly("attrs", &attrs_of,
+                               "The attributes as a dict in source order; valueless ones map to ''")
+        .def_property_readonly("text", &Node::get_text, "All text content within this node")
+        .def_property_readonly("parent", &Node::get_parent, "The parent node, or None")
+        .def_property_readonly("html", [](const Node& n) {
+            return written(n.gumbo(), velkaron::append_outer_html); }, "The node as HTML")
+        .def_property_readonly("inner_html", [](const Node& n) {
+            return written(n.gumbo(), velkaron::append_inner_html); }, "The node's contents as HTML")
+        .def("get", &attribute_or, "An attribute's value, or default when it is absent", "name"_a,
+             "default"_a = py::none())
+        .def("__getitem__", &attribute_or_key_error, "An attribute's value; KeyError when absent")
+        .def("__repr__", [](const Node& n) { return utf8(velkaron::describe_node(n.gumbo())); })
+        .def("__eq__", &same_node)
+        .def("__hash__", &node_hash)
+        .def("get_name", &Node::get_name, "Get the tag name of this node")
         .def("get_attributes", &Node::get_attributes, "Get all attributes as a dictionary")
         .def("get_attribute", &Node::get_attribute, "Get a specific attribute value")
         .def("get_text", &Node::get_text, "Get all text content within this node")

@@ -1,5 +1,7 @@
 #include "node/tag_name.h"
 
+#include <cstring>
+
 #include "node/gumbo_access.h"
 
 namespace velkaron {
@@ -28,10 +30,15 @@ const char* svg_case(std::string_view name) {
 
 char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
+// Templates are elements in the document; the parser gives them a node type of their own.
+bool has_element_record(const GumboNode* node) {
+    return is_element_node(node) || (node != nullptr && node->type == GUMBO_NODE_TEMPLATE);
+}
+
 }  // namespace
 
 std::string_view tag_name_view(const GumboNode* element) {
-    if (!is_element_node(element)) return {};
+    if (!has_element_record(element)) return {};
     const GumboElement& record = element->v.element;
     std::string_view name = record.tag == GUMBO_TAG_UNKNOWN ? name_in_source(record.original_tag)
                                                             : element_name(element);
@@ -41,16 +48,33 @@ std::string_view tag_name_view(const GumboNode* element) {
     return name;
 }
 
+void append_real_tag_name(const GumboNode* element, std::string& out) {
+    const std::string_view name = tag_name_view(element);
+    const std::size_t start = out.size();
+    out.append(name);
+    // Known tags come lower case from the parser's table and the SVG adjustments are already
+    // in their final case: only names read from the source fold.
+    if (element->v.element.tag != GUMBO_TAG_UNKNOWN) return;
+    if (element->v.element.tag_namespace == GUMBO_NAMESPACE_SVG && svg_case(name) != nullptr) return;
+    for (std::size_t i = start; i < out.size(); ++i) out[i] = ascii_lower(out[i]);
+}
+
 std::string real_tag_name(const GumboNode* element) {
-    std::string name(tag_name_view(element));
-    // The SVG adjustments are already in their final case; everything else folds to lower.
-    const bool adjusted = is_element_node(element) &&
-                          element->v.element.tag_namespace == GUMBO_NAMESPACE_SVG &&
-                          svg_case(name) != nullptr;
-    if (!adjusted) {
-        for (char& c : name) c = ascii_lower(c);
-    }
+    std::string name;
+    if (has_element_record(element)) append_real_tag_name(element, name);
     return name;
+}
+
+void append_attribute_name(const GumboAttribute& attribute, std::string& out) {
+    switch (attribute.attr_namespace) {
+        case GUMBO_ATTR_NAMESPACE_XLINK: out += "xlink:"; break;
+        case GUMBO_ATTR_NAMESPACE_XML: out += "xml:"; break;
+        case GUMBO_ATTR_NAMESPACE_XMLNS:
+            if (std::strcmp(attribute.name, "xmlns") != 0) out += "xmlns:";
+            break;
+        default: break;
+    }
+    out += attribute.name;
 }
 
 }  // namespace velkaron

@@ -18,6 +18,15 @@ std::string_view tag_name_view(const GumboNode* element);
 
 // The element's name as the HTML standard gives it: lower case for HTML and MathML elements,
 // known to the parser or not, and the mixed-case SVG names. Empty for anything but an element.
+// Templates count as elements for both.
 std::string real_tag_name(const GumboNode* element);
+
+// Appends real_tag_name(element) to `out` without a string of its own; `element` must be an
+// element or a template.
+void append_real_tag_name(const GumboNode* element, std::string& out);
+
+// Appends an attribute's name as written in HTML: with its "xlink:", "xml:" or "xmlns:"
+// prefix when the parser put it in one of those namespaces.
+void append_attribute_name(const GumboAttribute& attribute, std::string& out);
 
 }  // namespace velkaron
