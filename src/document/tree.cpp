@@ -19,6 +19,7 @@ Tree::Tree(const std::string& html) {
     output = parse_document(source.c_str(), source_length);
     if (output == nullptr || output->root == nullptr) return;
     try {
+        source_names.keep_all(output->document);
         // Nothing else can see the tree yet, so the cache is filled without the lock.
         root = std::make_shared<Node>(output->root, this);
         handle_cache.entry(output->root) = root;

@@ -9,6 +9,7 @@
 
 #include "document/attribute_repair.h"
 #include "document/handle_cache.h"
+#include "document/source_names.h"
 #include "node/handle_types.h"
 
 namespace velkaron {
@@ -53,6 +54,7 @@ private:
     std::size_t source_length = 0;
     AttributeRepair attribute_repair;
     std::string encoding = "utf-8";
+    SourceNames source_names;
     NodeHandle root;
     std::unique_ptr<ElementIndex> element_index;
     std::unique_ptr<ZeroContextIndex> zero_context_index;

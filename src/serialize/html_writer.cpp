@@ -121,6 +121,15 @@ void append_end_tag(const GumboNode* element, std::string& out) {
     out += '>';
 }
 
+// A doctype identifier in double quotes, or in single ones when it holds a double quote.
+void append_identifier(const char* identifier, std::string& out) {
+    const char quote = std::strchr(identifier, '"') != nullptr ? '\'' : '"';
+    out += ' ';
+    out += quote;
+    out += identifier;
+    out += quote;
+}
+
 void append_doctype(const GumboDocument& document, std::string& out) {
     if (!document.has_doctype) return;
     out += "<!DOCTYPE ";
@@ -129,17 +138,12 @@ void append_doctype(const GumboDocument& document, std::string& out) {
     const bool has_public = document.public_identifier != nullptr && *document.public_identifier;
     const bool has_system = document.system_identifier != nullptr && *document.system_identifier;
     if (has_public) {
-        out += " PUBLIC \"";
-        out += document.public_identifier;
-        out += '"';
+        out += " PUBLIC";
+        append_identifier(document.public_identifier, out);
     } else if (has_system) {
         out += " SYSTEM";
     }
-    if (has_system) {
-        out += " \"";
-        out += document.system_identifier;
-        out += '"';
-    }
+    if (has_system) append_identifier(document.system_identifier, out);
     out += '>';
 }
 

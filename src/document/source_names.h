@@ -1,0 +1,27 @@
+#pragma once
+
+#include <gumbo.h>
+
+#include <string>
+#include <unordered_set>
+
+namespace velkaron {
+
+// The parser keeps the name of a tag it does not know (custom elements, most SVG and MathML
+// names) only as a span of the source text, and the source text is gone once the tree is
+// built. This copies each such name into storage the tree owns, one copy per distinct
+// spelling, and points the element's span at it, so the name can be read for the tree's
+// whole life (node/tag_name.h reads it there).
+class SourceNames {
+public:
+    // Every element below `document`, template contents included, while the source is alive.
+    void keep_all(GumboNode* document);
+
+private:
+    void keep(GumboNode* element);
+
+    // Node-based: a stored string never moves, so spans into it stay valid.
+    std::unordered_set<std::string> spellings;
+};
+
+}  // namespace velkaron
