@@ -25,6 +25,8 @@ STUB_OVERRIDES = {
     ("Tree", "__init__", "arg0"): "str | bytes | bytearray",
     ("Tree", "get_root", "return"): "Node",
     ("Tree", "create_element", "return"): "None",
+    ("Node", "get", "default"): "str | None",
+    ("Node", "get", "return"): "str | None",
 }
 
 
@@ -53,13 +55,17 @@ def runtime_signature(cls, name):
 
 
 def runtime_methods(cls):
-    return sorted(name for name in vars(cls)
-                  if not name.startswith("_") or name == "__init__")
+    return sorted(name for name, value in vars(cls).items()
+                  if (not name.startswith("_") or name == "__init__")
+                  and not isinstance(value, property))
 
 
 def stub_classes():
     tree = ast.parse(STUB_SOURCE.read_text())
-    return {node.name: {f.name: f for f in node.body if isinstance(f, ast.FunctionDef)}
+    # Properties and operators are left to stubtest.
+    return {node.name: {f.name: f for f in node.body if isinstance(f, ast.FunctionDef)
+                        and not f.decorator_list
+                        and (not f.name.startswith("__") or f.name == "__init__")}
             for node in tree.body if isinstance(node, ast.ClassDef)}
 
 

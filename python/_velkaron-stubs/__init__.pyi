@@ -12,6 +12,17 @@ class Tree:
 
     def __init__(self, html: str | bytes | bytearray, /) -> None:
         """Parse ``html``; parsing stops at the first NUL character."""
+        # Bytes are taken as UTF-8 less a leading byte-order mark; a str holding a lone
+        # surrogate raises UnicodeEncodeError. velkaron.parse picks the encoding of bytes.
+    @property
+    def root(self) -> Node:
+        """The root element of the document"""
+    @property
+    def html(self) -> str:
+        """The whole document as HTML, doctype included"""
+    @property
+    def encoding(self) -> str:
+        """The standard name of the encoding the document was decoded from"""
     def get_root(self) -> Node:
         """Get the root node of the parsed HTML tree"""
         # Typed without None: the parser gives every input, even "", an html root element.
@@ -31,6 +42,32 @@ class Tree:
 
 class Node:
     """One node of a parsed document; obtained from a Tree, never constructed directly."""
+
+    # Python-style access: real names, attributes by key, HTML out.
+    @property
+    def tag(self) -> str:
+        """The element's real name; empty for other kinds of node"""
+    @property
+    def attrs(self) -> dict[str, str]:
+        """The attributes as a dict in source order; valueless ones map to ''"""
+    @property
+    def text(self) -> str:
+        """All text content within this node"""
+    @property
+    def parent(self) -> Node | None:
+        """The parent node, or None"""
+    @property
+    def html(self) -> str:
+        """The node as HTML"""
+    @property
+    def inner_html(self) -> str:
+        """The node's contents as HTML"""
+    def get(self, name: str, default: str | None = ...) -> str | None:
+        """An attribute's value, or default when it is absent"""
+    def __getitem__(self, name: str, /) -> str:
+        """An attribute's value; KeyError when absent"""
+    def __eq__(self, other: object, /) -> bool: ...
+    def __hash__(self) -> int: ...
 
     # Names, attributes, text.
     def get_name(self) -> str:
