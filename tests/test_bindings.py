@@ -22,7 +22,9 @@ FLOAT = "@typing.SupportsFloat | typing.SupportsIndex@float@"
 # and % is a qualified class name: the method's own class for self, _velkaron.Node everywhere
 # else (no method takes or returns a Tree).
 TEMPLATES = {
-    "({%}, {str}) -> None": ["Tree.__init__", "remove_attribute"],
+    "({%}, {str | bytes | bytearray}) -> None": ["Tree.__init__"],
+    "({%}, {str}) -> None": ["Tree._set_encoding", "remove_attribute"],
+    "({%}, {str}, {object}) -> object": ["get"],
     "({%}) -> %": ["Tree.get_root", "get_parent", "get_next_sibling", "get_previous_sibling",
                    "get_next_element", "get_previous_element", "extract", "unwrap"],
     "({%}, {str}, {" + MAP + "}) -> %": ["Tree.create_element", "find", "find_bulk",
@@ -64,6 +66,7 @@ PARALLEL = SEARCH + ["enable_parallel = True"]
 # Parameter names (and defaults) after self, and doc strings. Node methods are unqualified.
 METHODS = {
     "Tree.__init__": (["arg0"], None),
+    "Tree._set_encoding": (["arg0"], None),
     "Tree.get_root": ([], "Get the root node of the parsed HTML tree"),
     "Tree.create_element": (["tag_name", "attributes = {}"],
                             "Create a new element with the given tag name and attributes"),
@@ -74,6 +77,7 @@ METHODS = {
     "Tree.get_nth_element": (["index"], "Get the nth element from the indexed elements list"),
     "Tree.get_index_build_time": ([], "Get time taken to build indexes (in seconds)"),
     "Tree.get_indexed_element_count": ([], "Get number of indexed elements"),
+    "get": (["name", "default = None"], "An attribute's value, or default when it is absent"),
     "get_name": ([], "Get the tag name of this node"),
     "get_attributes": ([], "Get all attributes as a dictionary"),
     "get_attribute": (["arg0"], "Get a specific attribute value"),
@@ -143,6 +147,9 @@ METHODS = {
     "test_method": ([], "Test method to verify compilation"),
 }
 
+PROPERTIES = {"Tree": {"root", "html", "encoding"},
+              "Node": {"tag", "attrs", "text", "parent", "html", "inner_html"}}
+
 TEMPLATE_OF = {method: template for template, methods in TEMPLATES.items() for method in methods}
 
 
@@ -210,12 +217,12 @@ def public_names(cls):
 def test_classes_have_exactly_the_listed_methods(class_name):
     expected = {split_name(q)[1] for q in METHODS if split_name(q)[0] == class_name}
     expected.discard("__init__")
-    assert public_names(getattr(_velkaron, class_name)) == expected
+    assert public_names(getattr(_velkaron, class_name)) == expected | PROPERTIES[class_name]
 
 
 def test_method_counts():
-    assert len(public_names(_velkaron.Tree)) == 7
-    assert len(public_names(_velkaron.Node)) == 54
+    assert len(public_names(_velkaron.Tree)) == 7 + 1 + 3
+    assert len(public_names(_velkaron.Node)) == 54 + 1 + 6
 
 
 def test_module_doc_and_contents():
