@@ -11,7 +11,13 @@ SOURCES := $(shell find src python -type f -not -name '*.pyc' 2>/dev/null) CMake
 # Extra checks that `make test` runs before the Python suite; mk/*.mk files add to it.
 TEST_PREREQUISITES :=
 
-.PHONY: demo test install clean
+# The quick subset of the suite: the table-driven API cases, the cross-check of every search
+# strategy against a reference walk, lifetime, the html5lib comparisons and the command line.
+# `make test` (and so CI) runs it first; `make mutate` runs it against every mutant.
+QUICK_TESTS := tests/test_cases.py tests/test_crosscheck.py tests/test_api.py tests/test_html5lib.py \
+	tests/test_cli.py
+
+.PHONY: demo test test-quick install clean
 .DEFAULT_GOAL := demo
 
 -include mk/*.mk
@@ -21,7 +27,11 @@ demo: $(BUILD_STAMP)
 	$(VENV)/bin/velkaron links
 
 test: $(BUILD_STAMP) $(TEST_PREREQUISITES)
-	$(PYTHON) -m pytest tests
+	$(PYTHON) -m pytest -q $(QUICK_TESTS)
+	$(PYTHON) -m pytest tests $(QUICK_TESTS:%=--ignore=%)
+
+test-quick: $(BUILD_STAMP)
+	$(PYTHON) -m pytest -q $(QUICK_TESTS)
 
 install: $(BUILD_STAMP)
 

@@ -82,7 +82,7 @@ bool is_strict_utf8(std::string_view s) {
 
 // gumbo 0.10.1 accumulates a numeric character reference in a 32-bit int; from 2^31 on the
 // value wraps and is written as one raw byte, which need not be UTF-8 (a known parser fault,
-// see tests/test_hostile_input.py). Inputs holding such a reference skip the UTF-8 check so
+// see tests/cases/api/hostile.txt). Inputs holding such a reference skip the UTF-8 check so
 // the fuzzer keeps looking for other faults.
 bool has_overflowing_numeric_reference(std::string_view input) {
     for (std::size_t i = 0; i + 2 < input.size(); ++i) {

@@ -1,0 +1,202 @@
+"""The module's face (methods, signatures, conversions), handle identity, and lifetime: nodes
+keep their tree alive exactly as long as they are referenced, also past the caller's tree."""
+
+import gc
+import threading
+import types
+import weakref
+from pathlib import Path
+
+import pytest
+
+import _velkaron
+import velkaron
+from support import label
+
+SIGNATURES = Path(__file__).parent / "cases" / "signatures.tbl"
+
+
+def test_every_method_has_the_signature_and_description_of_the_table():
+    table = [line for line in SIGNATURES.read_text("utf-8").splitlines() if line[:1] != "#"]
+    expected, actual = {}, {}
+    for line in table:
+        signature, _, description = line.partition("  ::  ")
+        expected[signature] = description
+    for cls in (_velkaron.Tree, _velkaron.Node):
+        for name in [n for n in vars(cls) if not n.startswith("_") or n == "__init__"]:
+            first, *rest = getattr(cls, name).__doc__.splitlines()
+            actual[f"{cls.__name__}.{first}"] = "\n".join(rest[1:])
+    assert actual == expected
+    assert sorted(n for n in dir(_velkaron) if not n.startswith("__")) == ["Node", "Tree"]
+    assert velkaron.Tree is _velkaron.Tree and velkaron.Node is _velkaron.Node
+    with pytest.raises(TypeError, match="No constructor defined"):
+        _velkaron.Node()
+
+
+MIXED = "<p class='x' title='żółw'>żółw <b>é</b></p><!--note--><ul><li>1</li></ul>猫\0<p>cut</p>"
+
+
+def dump(tree):
+    return [(label(n), n.get_attributes()) for n in tree.get_root().get_parent().get_descendants()]
+
+
+@pytest.mark.parametrize("convert", [str.encode, lambda s: bytearray(s.encode())])
+def test_bytes_parse_like_the_same_str(convert):
+    tree = velkaron.Tree(convert(MIXED))
+    assert dump(tree) == dump(velkaron.Tree(MIXED))
+    assert tree.get_root().get_text() == "żółw é1猫"
+
+
+@pytest.mark.parametrize("args, kwargs", [
+    ((None,), {}), ((1,), {}), ((["<p>"],), {}), ((), {}), (("<p>", "<b>"), {}),
+    ((), {"html": "<p>"}), (("x\udfff",), {}),
+])
+def test_constructor_takes_one_positional_string(args, kwargs):
+    with pytest.raises(TypeError):
+        velkaron.Tree(*args, **kwargs)
+
+
+@pytest.mark.parametrize("attrs", [types.MappingProxyType({"class": "a"}), {b"class": b"a"}])
+def test_attrs_accept_any_string_mapping(attrs):
+    root = velkaron.Tree("<p class='a'>1</p><p>2</p>").get_root()
+    assert [n.get_text() for n in root.find_all("p", attrs)] == ["1"]
+    assert root.find("p").get_attribute(b"class") == "a"
+
+
+def test_every_route_to_a_node_meets_the_same_object():
+    tree = velkaron.Tree("<div id='d'><p id='p' class='c' title='t'>x</p></div>")
+    root = tree.get_root()
+    p = root.find("p")
+    body = root.get_children()[1]
+    routes = [
+        root.find_all(attrs={"class": "c"})[0], root.find(attrs={"id": "p"}), body.find("p"),
+        root.find_all_bulk("p")[0], root.find_bulk(attrs={"title": "t"}), body.find_all_bulk("p")[0],
+        root.find_ultra_fast(attrs={"id": "p"}), root.find_descendants_by_tag("p")[0],
+        root.find_all_parallel("p")[0], root.find_parallel_optimized("p"),
+        tree.find_by_attribute("id", "p")[0], tree.find_by_text_content("x")[0],
+        tree.get_nth_element(4), body.get_children()[0].get_children()[0],
+        p.get_children()[0].get_parent(), root.get_descendants()[3],
+    ]
+    assert all(node is p for node in routes)
+    assert tree.get_root() is root and root.get_parent().get_children()[0] is root
+
+
+def test_identity_tokens_outlive_handles_and_differ_between_trees():
+    first, second = velkaron.Tree("<p>x</p><b>y</b>"), velkaron.Tree("<p>x</p>")
+    nodes = first.get_root().get_parent().get_descendants()
+    tokens = [n.get_gumbo_node() for n in nodes]
+    assert len(set(tokens)) == len(tokens) and all(type(t) is int and t > 0 for t in tokens)
+    del nodes
+    gc.collect()
+    again = first.get_root().get_parent().get_descendants()
+    assert [n.get_gumbo_node() for n in again] == tokens
+    assert again[3].get_name() == "p" and again[3].get_parent().get_name() == "body"
+    other = {n.get_gumbo_node() for n in second.get_root().get_parent().get_descendants()}
+    assert not other & set(tokens)
+
+
+DOC = "<ul>" + "".join(f"<li class='i{n}'>item {n}</li>" for n in range(5)) + "</ul><p>end</p>"
+
+
+@pytest.mark.parametrize("keep", [
+    lambda tree: tree.get_root(), lambda tree: tree.get_root().get_parent(),
+    lambda tree: tree.get_root().find("li").get_children()[0], lambda tree: tree.get_nth_element(4),
+    lambda tree: tree.get_root().find_all_parallel("li"), lambda tree: tree.find_by_text_content("end"),
+], ids=["root", "document", "text", "indexed", "parallel", "text-index"])
+def test_tree_lives_exactly_as_long_as_some_node(keep):
+    tree = velkaron.Tree(DOC)
+    alive = weakref.ref(tree)
+    kept = keep(tree)
+    del tree
+    gc.collect()
+    assert alive() is not None
+    del kept
+    assert alive() is None  # no collection needed: the last reference frees it at once
+
+
+def test_nodes_work_after_the_tree_is_gone():
+    tree = velkaron.Tree(DOC)
+    alive = weakref.ref(tree)
+    first = tree.get_root().find_all("li")[0]
+    del tree
+    gc.collect()
+    later = first.get_next_element()  # made after the caller's tree reference died
+    del first
+    gc.collect()
+    assert later.get_text() == "item 1" and later.get_parent().find_all("li")[-1].get_text() == "item 4"
+    assert later.get_all_parents()[-1].get_all_hrefs() == [] and alive() is not None
+    del later
+    assert alive() is None
+
+
+def test_a_node_handed_to_another_tree_keeps_only_its_own():
+    first, second = velkaron.Tree("<p>1</p>"), velkaron.Tree("<p>2</p>")
+    first_alive, second_alive = weakref.ref(first), weakref.ref(second)
+    node = second.get_root().wrap(first.get_root().find("p"))
+    holder = {"node": node}
+    holder["self"] = holder  # a reference cycle
+    del first, second, node, holder
+    gc.collect()
+    assert first_alive() is None and second_alive() is None
+
+
+def on_small_stack(function, size=256 * 1024):
+    """Runs `function` on a thread with a small native stack, so a walk that recursed once per
+    level crashes instead of passing by luck on the main thread's 8 MiB."""
+    outcome = {}
+
+    def run():
+        try:
+            outcome["value"] = function()
+        except BaseException as error:  # re-raised on the calling thread
+            outcome["error"] = error
+
+    previous = threading.stack_size(size)
+    try:
+        worker = threading.Thread(target=run)
+        worker.start()
+    finally:
+        threading.stack_size(previous)
+    worker.join()
+    if "error" in outcome:
+        raise outcome["error"]
+    return outcome["value"]
+
+
+def test_freeing_a_deep_tree_on_a_small_stack():
+    # gumbo's own free recurses once per level: more than this stack holds.
+    def parse_and_free():
+        return len(velkaron.Tree("<b>" * 21000).get_root().find_all("b"))
+
+    assert on_small_stack(parse_and_free, 512 * 1024) == 21000
+
+
+DEPTH = 20_000
+
+
+@pytest.fixture(scope="module")
+def deep():
+    tree = velkaron.Tree("<div class=c>" * DEPTH + "x" + "</div>" * DEPTH + "<p>y</p>")
+    root = tree.get_root()
+    return tree, root, root.get_children()[1], root.get_children()[1].get_children()[0]
+
+
+DEEP = {  # query on (root, body, outermost div) -> answer; run on a 256 KiB stack
+    "lists": (lambda r, b, o: (len(r.get_descendants()), len(r.get_all_descendants_with_text()),
+                               len(r.get_descendants()[-3].get_all_parents())), (DEPTH + 5, DEPTH + 5, DEPTH + 2)),
+    "text": (lambda r, b, o: (r.get_text(), o.get_text_with_separator("|"), r.get_strings(),
+                              b.get_stripped_strings(), r.get_all_text_by_tag("p")), ("xy", "x", ["x", "y"], ["x", "y"], ["y"])),
+    "search": (lambda r, b, o: (len(r.find_all("div")), len(b.find_all("div")), b.find("p").get_text(),
+                                len(o.find_all(attrs={"class": "c"})), len(b.find_all_ultra_fast("div", {"class": "c"})),
+                                len(o.find_all_bulk("div")), len(o.find_descendants_by_tag("div"))),
+               (DEPTH, DEPTH, "y", DEPTH, DEPTH, DEPTH, DEPTH - 1)),
+    "parallel": (lambda r, b, o: (len(r.find_all_parallel("div")), len(o.find_all_parallel_optimized("div"))), (DEPTH,) * 2),
+    "neighbours": (lambda r, b, o: label(b.get_children()[1].get_previous_element().get_parent().get_next_element()), "p"),
+}
+
+
+@pytest.mark.parametrize("name", list(DEEP))
+def test_deep_documents_are_walked_without_native_recursion(deep, name):
+    _, root, body, outer = deep
+    query, expected = DEEP[name]
+    assert on_small_stack(lambda: query(root, body, outer)) == expected
