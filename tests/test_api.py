@@ -17,15 +17,18 @@ SIGNATURES = Path(__file__).parent / "cases" / "signatures.tbl"
 
 
 def test_every_method_has_the_signature_and_description_of_the_table():
-    table = [line for line in SIGNATURES.read_text("utf-8").splitlines() if line[:1] != "#"]
     expected, actual = {}, {}
-    for line in table:
-        signature, _, description = line.partition("  ::  ")
-        expected[signature] = description
+    for line in SIGNATURES.read_text("utf-8").splitlines():
+        if not line.startswith("#"):
+            signature, _, description = line.partition("  ::  ")
+            expected[signature] = description
     for cls in (_velkaron.Tree, _velkaron.Node):
-        for name in [n for n in vars(cls) if not n.startswith("_") or n == "__init__"]:
-            first, *rest = getattr(cls, name).__doc__.splitlines()
-            actual[f"{cls.__name__}.{first}"] = "\n".join(rest[1:])
+        for name, value in vars(cls).items():
+            if isinstance(value, property):
+                actual[f"{cls.__name__}.{name}  (property)"] = (value.__doc__ or "").strip()
+            elif type(value).__name__ == "instancemethod" and name != "_pybind11_conduit_v1_":
+                first, *rest = value.__doc__.splitlines()
+                actual[f"{cls.__name__}.{first}"] = "\n".join(rest[1:]).strip()
     assert actual == expected
     assert sorted(n for n in dir(_velkaron) if not n.startswith("__")) == ["Node", "Tree"]
     assert velkaron.Tree is _velkaron.Tree and velkaron.Node is _velkaron.Node
@@ -52,7 +55,7 @@ def test_bytes_parse_like_the_same_str(convert):
     ((), {"html": "<p>"}), (("x\udfff",), {}),
 ])
 def test_constructor_takes_one_positional_string(args, kwargs):
-    with pytest.raises(TypeError):
+    with pytest.raises((TypeError, UnicodeEncodeError)):
         velkaron.Tree(*args, **kwargs)
 
 
