@@ -10,8 +10,8 @@ navigate, read text and attributes, and search in native code::
     print([a.get_attribute("href") for a in root.find_all("a")])   # ['/a', '/b']
 """
 
-from _velkaron import Node, Tree
+from _velkaron import Node, SelectorError, Tree
 
 from velkaron._version import __version__
 
-__all__ = ["Node", "Tree", "__version__"]
+__all__ = ["Node", "SelectorError", "Tree", "__version__"]

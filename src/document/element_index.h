@@ -68,6 +68,18 @@ public:
     const std::vector<GumboNode*>& all_elements() const { return elements; }
     const TagTable<ElementList>& elements_by_tag() const { return tag_map; }
 
+    // Every element with the id, or with the class token, in document order.
+    template <typename Visit>
+    void for_each_with_id(std::string_view id, Visit&& visit) const {
+        id_map.for_each(id, visit);
+    }
+    template <typename Visit>
+    void for_each_with_class(std::string_view token, Visit&& visit) const {
+        class_map.for_each(token, visit);
+    }
+    std::size_t count_with_id(std::string_view id) const { return id_map.count(id); }
+    std::size_t count_with_class(std::string_view token) const { return class_map.count(token); }
+
     // The document's text runs; element positions are those of all_elements().
     const TextBuffer& text() const { return text_buffer; }
     // The element's position in document order, or ElementPositions::absent for any other node.

@@ -32,6 +32,9 @@ public:
     NodeList find_by_text_content(const std::string& text) const;
     NodeHandle get_nth_element(std::uint64_t index) const;
     double get_index_build_time() const;
+    // CSS selectors over the whole document (select/node_select.cpp).
+    NodeList select(const std::string& css) const;
+    NodeHandle select_one(const std::string& css) const;
     std::uint64_t get_indexed_element_count() const;
     // The standard name of the encoding the text was decoded from, as the decoder reports it.
     const std::string& get_encoding() const { return encoding; }

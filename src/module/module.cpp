@@ -16,6 +16,7 @@
 #include "node/node.h"
 #include "node/tag_name.h"
 #include "serialize/html_writer.h"
+#include "select/selector.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -130,6 +131,7 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
 
     py::class_<Tree> tree(m, "Tree");
     py::class_<Node, std::shared_ptr<Node>> node(m, "Node");
+    py::register_exception<velkaron::select::SelectorError>(m, "SelectorError", PyExc_ValueError);
 
     const AttributeMap no_attributes;
 
@@ -157,7 +159,11 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
         .def("get_index_build_time", &Tree::get_index_build_time,
              "Get time taken to build indexes (in seconds)")
         .def("get_indexed_element_count", &Tree::get_indexed_element_count,
-             "Get number of indexed elements");
+             "Get number of indexed elements")
+        .def("select", &Tree::select, "All elements matching a CSS selector, in document order",
+             "css"_a)
+        .def("select_one", &Tree::select_one,
+             "The first element matching a CSS selector, or None", "css"_a);
 
     node.def_property_readonly("tag", [](const Node& n) { return utf8(velkaron::real_tag_name(n.gumbo())); },
                                "The element's real name; empty for other kinds of node")
@@ -270,5 +276,12 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
              "Count elements with specified tag (zero-context)", "tag_name"_a)
         .def("count_elements_by_class", &Node::count_elements_by_class,
              "Count elements with specified class (zero-context)", "class_name"_a)
+        .def("select", &Node::select,
+             "Descendants matching a CSS selector, in document order", "css"_a)
+        .def("select_one", &Node::select_one,
+             "The first descendant matching a CSS selector, or None", "css"_a)
+        .def("matches", &Node::matches, "Whether this element matches a CSS selector", "css"_a)
+        .def("closest", &Node::closest,
+             "This element or its nearest ancestor matching a CSS selector, or None", "css"_a)
         .def("test_method", &Node::test_method, "Test method to verify compilation");
 }

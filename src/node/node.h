@@ -99,6 +99,13 @@ public:
     std::uint64_t count_elements_by_tag(const std::string& tag_name) const;
     std::uint64_t count_elements_by_class(const std::string& class_name) const;
 
+    // CSS selectors (select/node_select.cpp): matches among the descendants, read in the
+    // context of the whole document; :scope is this node.
+    NodeList select(const std::string& css) const;
+    NodeHandle select_one(const std::string& css) const;
+    bool matches(const std::string& css) const;
+    NodeHandle closest(const std::string& css) const;
+
     std::string test_method() const;
 
 private:

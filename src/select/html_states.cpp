@@ -1,0 +1,222 @@
+#include "select/html_states.h"
+
+#include <array>
+#include <string>
+
+#include "node/tag_name.h"
+#include "select/element_access.h"
+
+namespace velkaron::select {
+
+namespace {
+
+bool is_one_of(std::string_view value, std::initializer_list<std::string_view> words) {
+    for (std::string_view word : words) {
+        if (value == word) return true;
+    }
+    return false;
+}
+
+std::string folded(const char* value) {
+    std::string text = value != nullptr ? value : "";
+    for (char& c : text) c = lower_ascii(c);
+    return text;
+}
+
+// An input's state from its type attribute; a missing or unknown type is the text state.
+std::string input_type(const GumboNode* input) {
+    static constexpr std::array<std::string_view, 22> known = {
+        "hidden", "text", "search", "tel", "url", "email", "password", "date", "month", "week",
+        "time", "datetime-local", "number", "range", "color", "checkbox", "radio", "file",
+        "submit", "image", "reset", "button"};
+    std::string type = folded(attribute_value(input, "type"));
+    for (std::string_view state : known) {
+        if (type == state) return type;
+    }
+    return "text";
+}
+
+bool required_applies(const GumboNode* input) {
+    return !is_one_of(input_type(input), {"hidden", "range", "color", "submit", "image", "reset", "button"});
+}
+
+bool readonly_applies(const GumboNode* input) {
+    return is_one_of(input_type(input), {"text", "search", "url", "tel", "email", "password", "date",
+                                         "month", "week", "time", "datetime-local", "number"});
+}
+
+bool is_form_control(const GumboNode* element) {
+    if (!is_html(element)) return false;
+    switch (element->v.element.tag) {
+        case GUMBO_TAG_BUTTON:
+        case GUMBO_TAG_INPUT:
+        case GUMBO_TAG_SELECT:
+        case GUMBO_TAG_TEXTAREA:
+        case GUMBO_TAG_FIELDSET: return true;
+        default: return false;
+    }
+}
+
+GumboNode* first_legend_child(const GumboNode* fieldset) {
+    const GumboVector& children = fieldset->v.element.children;
+    for (unsigned int i = 0; i < children.length; ++i) {
+        GumboNode* child = child_at(&children, i);
+        if (is_element_node(child) && is_html_tag(child, GUMBO_TAG_LEGEND)) return child;
+    }
+    return nullptr;
+}
+
+// A disabled fieldset ancestor disables what it holds, except inside its first legend.
+bool inside_disabled_fieldset(const GumboNode* element) {
+    const GumboNode* below = element;
+    for (GumboNode* up = parent_element(element); up != nullptr; below = up, up = parent_element(up)) {
+        if (is_html_tag(up, GUMBO_TAG_FIELDSET) && has_attribute(up, "disabled") &&
+            below != first_legend_child(up)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool is_enableable(const GumboNode* element) {
+    return is_form_control(element) || is_html_tag(element, GUMBO_TAG_OPTGROUP) ||
+           is_html_tag(element, GUMBO_TAG_OPTION);
+}
+
+// The contenteditable state the element inherits or sets.
+bool is_editable(const GumboNode* element) {
+    for (const GumboNode* at = element; at != nullptr; at = parent_element(at)) {
+        const char* value = is_html(at) ? attribute_value(at, "contenteditable") : nullptr;
+        if (value == nullptr) continue;
+        const std::string state = folded(value);
+        if (state.empty() || state == "true" || state == "plaintext-only") return true;
+        if (state == "false") return false;
+    }
+    return false;
+}
+
+std::string_view next_subtag(std::string_view& rest) {
+    const std::size_t dash = rest.find('-');
+    const std::string_view subtag = rest.substr(0, dash);
+    rest = dash == std::string_view::npos ? std::string_view() : rest.substr(dash + 1);
+    return subtag;
+}
+
+// Extended filtering of a language tag by a range: `*` stands for any subtag, and subtags
+// the range skips may sit between those it names, but never a singleton.
+bool range_matches(std::string_view range, std::string_view tag) {
+    if (tag.empty()) return false;
+    const std::string_view first = next_subtag(range);
+    if (first != "*" && first != next_subtag(tag)) return false;
+    if (first == "*") next_subtag(tag);
+    while (!range.empty()) {
+        const std::string_view wanted = next_subtag(range);
+        if (wanted == "*") continue;
+        for (;;) {
+            if (tag.empty()) return false;
+            const std::string_view subtag = next_subtag(tag);
+            if (subtag == wanted) break;
+            if (subtag.size() == 1) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool is_any_link(const GumboNode* element) {
+    return (is_html_tag(element, GUMBO_TAG_A) || is_html_tag(element, GUMBO_TAG_AREA)) &&
+           has_attribute(element, "href");
+}
+
+bool is_checked(const GumboNode* element) {
+    if (is_html_tag(element, GUMBO_TAG_OPTION)) return has_attribute(element, "selected");
+    if (!is_html_tag(element, GUMBO_TAG_INPUT) || !has_attribute(element, "checked")) return false;
+    const std::string type = input_type(element);
+    return type == "checkbox" || type == "radio";
+}
+
+bool is_disabled(const GumboNode* element) {
+    if (is_html_tag(element, GUMBO_TAG_OPTGROUP)) return has_attribute(element, "disabled");
+    if (is_html_tag(element, GUMBO_TAG_OPTION)) {
+        const GumboNode* parent = parent_element(element);
+        return has_attribute(element, "disabled") ||
+               (parent != nullptr && is_html_tag(parent, GUMBO_TAG_OPTGROUP) &&
+                has_attribute(parent, "disabled"));
+    }
+    if (!is_form_control(element)) return false;
+    return has_attribute(element, "disabled") || inside_disabled_fieldset(element);
+}
+
+bool is_enabled(const GumboNode* element) { return is_enableable(element) && !is_disabled(element); }
+
+bool is_required(const GumboNode* element) {
+    if (is_html_tag(element, GUMBO_TAG_INPUT)) {
+        return required_applies(element) && has_attribute(element, "required");
+    }
+    return (is_html_tag(element, GUMBO_TAG_SELECT) || is_html_tag(element, GUMBO_TAG_TEXTAREA)) &&
+           has_attribute(element, "required");
+}
+
+bool is_optional(const GumboNode* element) {
+    if (is_html_tag(element, GUMBO_TAG_INPUT)) {
+        return required_applies(element) && !has_attribute(element, "required");
+    }
+    return (is_html_tag(element, GUMBO_TAG_SELECT) || is_html_tag(element, GUMBO_TAG_TEXTAREA)) &&
+           !has_attribute(element, "required");
+}
+
+bool is_read_write(const GumboNode* element) {
+    if (is_html_tag(element, GUMBO_TAG_INPUT)) {
+        if (readonly_applies(element) && !has_attribute(element, "readonly") && !is_disabled(element)) {
+            return true;
+        }
+    } else if (is_html_tag(element, GUMBO_TAG_TEXTAREA)) {
+        if (!has_attribute(element, "readonly") && !is_disabled(element)) return true;
+    }
+    return is_editable(element);
+}
+
+bool is_defined(const GumboNode* element) {
+    if (!is_html(element) || element->v.element.tag != GUMBO_TAG_UNKNOWN) return true;
+    const std::string name = real_tag_name(element);
+    // A valid custom element name: a lower-case letter first, a hyphen, none of the reserved.
+    const bool custom = !name.empty() && name[0] >= 'a' && name[0] <= 'z' &&
+                        name.find('-') != std::string::npos &&
+                        !is_one_of(name, {"annotation-xml", "color-profile", "font-face",
+                                          "font-face-src", "font-face-uri", "font-face-format",
+                                          "font-face-name", "missing-glyph"});
+    return !custom;
+}
+
+bool matches_language(const GumboNode* element, std::string_view ranges) {
+    const char* language = nullptr;
+    for (const GumboNode* at = element; at != nullptr && language == nullptr; at = parent_element(at)) {
+        language = attribute_value(at, "lang");
+    }
+    if (language == nullptr) return false;
+    const std::string tag = folded(language);
+    while (!ranges.empty()) {
+        const std::size_t comma = ranges.find(',');
+        if (range_matches(ranges.substr(0, comma), tag)) return true;
+        if (comma == std::string_view::npos) break;
+        ranges.remove_prefix(comma + 1);
+    }
+    return false;
+}
+
+bool value_ignores_case(std::string_view name) {
+    static constexpr std::array<std::string_view, 46> names = {
+        "accept", "accept-charset", "align", "alink", "axis", "bgcolor", "charset", "checked",
+        "clear", "codetype", "color", "compact", "declare", "defer", "dir", "direction",
+        "disabled", "enctype", "face", "frame", "hreflang", "http-equiv", "lang", "language",
+        "link", "media", "method", "multiple", "nohref", "noresize", "noshade", "nowrap",
+        "readonly", "rel", "rev", "rules", "scope", "scrolling", "selected", "shape", "target",
+        "text", "type", "valign", "valuetype", "vlink"};
+    for (std::string_view candidate : names) {
+        if (candidate == name) return true;
+    }
+    return false;
+}
+
+}  // namespace velkaron::select

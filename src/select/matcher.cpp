@@ -1,0 +1,256 @@
+#include "select/matcher.h"
+
+#include "document/class_tokens.h"
+#include "node/tag_name.h"
+#include "node/tree_walk.h"
+#include "select/element_access.h"
+#include "select/html_states.h"
+
+namespace velkaron::select {
+
+namespace {
+
+bool is_root(const GumboNode* element) {
+    return element->parent != nullptr && element->parent->type == GUMBO_NODE_DOCUMENT;
+}
+
+bool is_empty(const GumboNode* element) {
+    const GumboVector& children = element->v.element.children;
+    for (unsigned int i = 0; i < children.length; ++i) {
+        if (child_at(&children, i)->type != GUMBO_NODE_COMMENT) return false;
+    }
+    return true;
+}
+
+bool same_type(const GumboNode* x, const GumboNode* y) {
+    if (x->v.element.tag != y->v.element.tag) return false;
+    if (x->v.element.tag_namespace != y->v.element.tag_namespace) return false;
+    if (x->v.element.tag != GUMBO_TAG_UNKNOWN) return true;
+    const std::string_view a = tag_name_view(x);
+    const std::string_view b = tag_name_view(y);
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower_ascii(a[i]) != lower_ascii(b[i])) return false;
+    }
+    return true;
+}
+
+// Is there n >= 0 with a*n + b == position?
+bool an_plus_b(std::int64_t a, std::int64_t b, std::int64_t position) {
+    if (a == 0) return position == b;
+    const std::int64_t steps = position - b;
+    return steps % a == 0 && steps / a >= 0;
+}
+
+bool is_html_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+bool operator_holds(AttributeOp op, std::string_view value, std::string_view wanted) {
+    switch (op) {
+        case AttributeOp::equals: return value == wanted;
+        case AttributeOp::includes: {
+            std::size_t i = 0;
+            while (i < value.size()) {
+                while (i < value.size() && is_html_space(value[i])) ++i;
+                const std::size_t begin = i;
+                while (i < value.size() && !is_html_space(value[i])) ++i;
+                if (value.substr(begin, i - begin) == wanted) return true;
+            }
+            return false;
+        }
+        case AttributeOp::dash:
+            return value.substr(0, wanted.size()) == wanted &&
+                   (value.size() == wanted.size() || value[wanted.size()] == '-');
+        case AttributeOp::prefix: return value.substr(0, wanted.size()) == wanted;
+        case AttributeOp::suffix:
+            return value.size() >= wanted.size() &&
+                   value.substr(value.size() - wanted.size()) == wanted;
+        case AttributeOp::substring: return value.find(wanted) != std::string_view::npos;
+    }
+    return false;
+}
+
+std::string lowered(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = lower_ascii(c);
+    return out;
+}
+
+}  // namespace
+
+bool Matcher::matches(const SelectorList& list, const GumboNode* element) {
+    for (const Complex& complex : list.selectors) {
+        if (matches(complex, element)) return true;
+    }
+    return false;
+}
+
+bool Matcher::matches(const Complex& complex, const GumboNode* element) {
+    return match_from(complex, 0, element) == Outcome::matched;
+}
+
+Matcher::Outcome Matcher::match_from(const Complex& complex, std::size_t index,
+                                     const GumboNode* element) {
+    const Compound& compound = complex.compounds[index];
+    if (!compound_matches(compound, element)) return Outcome::fails_here;
+    const std::size_t next = index + 1;
+    if (next == complex.compounds.size()) return Outcome::matched;
+    switch (compound.combinator) {
+        case Combinator::child: {
+            const GumboNode* parent = parent_element(element);
+            return parent == nullptr ? Outcome::fails_completely : match_from(complex, next, parent);
+        }
+        case Combinator::descendant:
+            for (const GumboNode* up = parent_element(element); up != nullptr; up = parent_element(up)) {
+                const Outcome outcome = match_from(complex, next, up);
+                if (outcome == Outcome::matched || outcome == Outcome::fails_completely) return outcome;
+            }
+            return Outcome::fails_completely;
+        case Combinator::next_sibling: {
+            const GumboNode* before = element_sibling(element, -1);
+            return before == nullptr ? Outcome::fails_all_siblings : match_from(complex, next, before);
+        }
+        case Combinator::later_sibling:
+            for (const GumboNode* before = element_sibling(element, -1); before != nullptr;
+                 before = element_sibling(before, -1)) {
+                const Outcome outcome = match_from(complex, next, before);
+                if (outcome != Outcome::fails_here) return outcome;
+            }
+            return Outcome::fails_all_siblings;
+        case Combinator::none: break;
+    }
+    return Outcome::fails_completely;
+}
+
+bool Matcher::compound_matches(const Compound& compound, const GumboNode* element) {
+    for (const Simple& simple : compound.simples) {
+        if (!simple_matches(simple, element)) return false;
+    }
+    return true;
+}
+
+bool Matcher::simple_matches(const Simple& simple, const GumboNode* element) {
+    switch (simple.kind) {
+        case SimpleKind::tag: return element->v.element.tag == simple.tag;
+        case SimpleKind::tag_name:
+            return element->v.element.tag == GUMBO_TAG_UNKNOWN &&
+                   equals_folded(tag_name_view(element), simple.name);
+        case SimpleKind::never: return false;
+        case SimpleKind::id: {
+            const char* id = attribute_value(element, "id");
+            return id != nullptr && simple.value == id;
+        }
+        case SimpleKind::class_name: return class_matches(simple, element);
+        case SimpleKind::attribute_exists: return has_attribute(element, simple.name);
+        case SimpleKind::attribute_value: return attribute_matches(simple, element);
+        case SimpleKind::root: return is_root(element);
+        case SimpleKind::scope: return scope != nullptr ? element == scope : is_root(element);
+        case SimpleKind::anchor: return element == anchor;
+        case SimpleKind::empty: return is_empty(element);
+        case SimpleKind::any_link: return is_any_link(element);
+        case SimpleKind::checked: return is_checked(element);
+        case SimpleKind::disabled: return is_disabled(element);
+        case SimpleKind::enabled: return is_enabled(element);
+        case SimpleKind::required: return is_required(element);
+        case SimpleKind::optional: return is_optional(element);
+        case SimpleKind::read_only: return !is_read_write(element);
+        case SimpleKind::read_write: return is_read_write(element);
+        case SimpleKind::defined: return is_defined(element);
+        case SimpleKind::lang: return matches_language(element, simple.name);
+        case SimpleKind::nth_child:
+        case SimpleKind::nth_last_child:
+        case SimpleKind::nth_of_type:
+        case SimpleKind::nth_last_of_type: return nth_matches(simple, element);
+        case SimpleKind::is: return matches(*simple.nested, element);
+        case SimpleKind::is_not: return !matches(*simple.nested, element);
+        case SimpleKind::has: return has_matches(simple, element);
+    }
+    return false;
+}
+
+bool Matcher::attribute_matches(const Simple& simple, const GumboNode* element) const {
+    const char* value = attribute_value(element, simple.name);
+    if (value == nullptr) return false;
+    const bool fold = simple.value_case == ValueCase::insensitive ||
+                      (simple.value_case == ValueCase::by_attribute && is_html(element));
+    if (!fold) return operator_holds(simple.op, value, simple.value);
+    return operator_holds(simple.op, lowered(value), lowered(simple.value));
+}
+
+bool Matcher::class_matches(const Simple& simple, const GumboNode* element) const {
+    const char* classes = attribute_value(element, "class");
+    if (classes == nullptr) return false;
+    bool found = false;
+    for_each_class_token(classes, [&](std::string_view token) {
+        found = token == simple.value;
+        return found;
+    });
+    return found;
+}
+
+bool Matcher::nth_matches(const Simple& simple, const GumboNode* element) {
+    if (simple.nested && !matches(*simple.nested, element)) return false;
+    const bool from_end = simple.kind == SimpleKind::nth_last_child ||
+                          simple.kind == SimpleKind::nth_last_of_type;
+    const bool of_type = simple.kind == SimpleKind::nth_of_type ||
+                         simple.kind == SimpleKind::nth_last_of_type;
+    const int step = from_end ? +1 : -1;
+    std::int64_t position = 1;
+    for (const GumboNode* sibling = element_sibling(element, step); sibling != nullptr;
+         sibling = element_sibling(sibling, step)) {
+        const bool counts = of_type ? same_type(sibling, element)
+                                    : (!simple.nested || matches(*simple.nested, sibling));
+        if (counts) ++position;
+    }
+    return an_plus_b(simple.a, simple.b, position);
+}
+
+bool Matcher::has_matches(const Simple& simple, const GumboNode* element) {
+    const GumboNode* outer = anchor;
+    anchor = element;
+    bool found = false;
+    const SelectorList& list = *simple.nested;
+    for (std::size_t i = 0; i < list.selectors.size() && !found; ++i) {
+        found = relative_matches(list.selectors[i], list.leading[i], element);
+    }
+    anchor = outer;
+    return found;
+}
+
+bool Matcher::relative_matches(const Complex& complex, Combinator leading,
+                               const GumboNode* element) {
+    // One compound and the anchor: only children, or only siblings, can match.
+    const bool one_step = complex.compounds.size() == 2;
+    auto passes = [&](const GumboNode* candidate) {
+        return match_from(complex, 0, candidate) == Outcome::matched;
+    };
+    auto any_in_subtree = [&](const GumboNode* top, bool include_top) {
+        return first_element(const_cast<GumboNode*>(top), 64, [&](GumboNode* candidate) {
+                   return (include_top || candidate != top) && passes(candidate);
+               }) != nullptr;
+    };
+    switch (leading) {
+        case Combinator::child:
+            if (one_step) {
+                const GumboVector& children = element->v.element.children;
+                for (unsigned int i = 0; i < children.length; ++i) {
+                    const GumboNode* child = child_at(&children, i);
+                    if (is_element_node(child) && passes(child)) return true;
+                }
+                return false;
+            }
+            return any_in_subtree(element, false);
+        case Combinator::descendant: return any_in_subtree(element, false);
+        case Combinator::next_sibling:
+        case Combinator::later_sibling:
+            for (const GumboNode* after = element_sibling(element, +1); after != nullptr;
+                 after = element_sibling(after, +1)) {
+                if (one_step ? passes(after) : any_in_subtree(after, true)) return true;
+                if (one_step && leading == Combinator::next_sibling) return false;
+            }
+            return false;
+        case Combinator::none: break;
+    }
+    return false;
+}
+
+}  // namespace velkaron::select

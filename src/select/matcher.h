@@ -1,0 +1,41 @@
+#pragma once
+
+// Runs compiled selectors against elements, right to left: the rightmost compound against the
+// element itself, then outwards along the combinators.
+
+#include <gumbo.h>
+
+#include "select/selector.h"
+
+namespace velkaron::select {
+
+class Matcher {
+public:
+    // `scope`: the element :scope stands for; null when the query runs over the whole
+    // document, where :scope is the root element.
+    explicit Matcher(const GumboNode* scope = nullptr) : scope(scope) {}
+
+    bool matches(const SelectorList& list, const GumboNode* element);
+    bool matches(const Complex& complex, const GumboNode* element);
+
+private:
+    // How a failure to match from some element bears on the elements further out: the
+    // descendant and sibling combinators stop trying when no further element can help, which
+    // keeps long chains of them from going exponential.
+    enum class Outcome { matched, fails_here, fails_all_siblings, fails_completely };
+
+    Outcome match_from(const Complex& complex, std::size_t index, const GumboNode* element);
+    bool compound_matches(const Compound& compound, const GumboNode* element);
+    bool simple_matches(const Simple& simple, const GumboNode* element);
+    bool attribute_matches(const Simple& simple, const GumboNode* element) const;
+    bool class_matches(const Simple& simple, const GumboNode* element) const;
+    bool nth_matches(const Simple& simple, const GumboNode* element);
+    bool has_matches(const Simple& simple, const GumboNode* element);
+    bool relative_matches(const Complex& complex, Combinator leading, const GumboNode* element);
+
+    const GumboNode* scope;
+    // The element the relative selectors of the innermost :has() being tested are anchored at.
+    const GumboNode* anchor = nullptr;
+};
+
+}  // namespace velkaron::select
