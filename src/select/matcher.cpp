@@ -14,10 +14,12 @@ bool is_root(const GumboNode* element) {
     return element->parent != nullptr && element->parent->type == GUMBO_NODE_DOCUMENT;
 }
 
+// No children but comments and whitespace-only text.
 bool is_empty(const GumboNode* element) {
     const GumboVector& children = element->v.element.children;
     for (unsigned int i = 0; i < children.length; ++i) {
-        if (child_at(&children, i)->type != GUMBO_NODE_COMMENT) return false;
+        const GumboNodeType type = child_at(&children, i)->type;
+        if (type != GUMBO_NODE_COMMENT && type != GUMBO_NODE_WHITESPACE) return false;
     }
     return true;
 }
@@ -40,6 +42,21 @@ bool an_plus_b(std::int64_t a, std::int64_t b, std::int64_t position) {
     if (a == 0) return position == b;
     const std::int64_t steps = position - b;
     return steps % a == 0 && steps / a >= 0;
+}
+
+// The value of the attribute an attribute selector names: HTML elements' attribute names
+// compare without case, others' as written.
+const char* selected_attribute(const Simple& simple, const GumboNode* element) {
+    if (is_html(element)) return attribute_value(element, simple.name);
+    const GumboVector& attributes = element->v.element.attributes;
+    for (unsigned int i = 0; i < attributes.length; ++i) {
+        const GumboAttribute* attribute = attribute_at(&attributes, i);
+        if (attribute != nullptr && attribute->name != nullptr && attribute->value != nullptr &&
+            simple.exact_name == attribute->name) {
+            return attribute->value;
+        }
+    }
+    return nullptr;
 }
 
 bool is_html_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
@@ -132,15 +149,17 @@ bool Matcher::simple_matches(const Simple& simple, const GumboNode* element) {
     switch (simple.kind) {
         case SimpleKind::tag: return element->v.element.tag == simple.tag;
         case SimpleKind::tag_name:
-            return element->v.element.tag == GUMBO_TAG_UNKNOWN &&
-                   equals_folded(tag_name_view(element), simple.name);
+            if (element->v.element.tag != GUMBO_TAG_UNKNOWN) return false;
+            // Names of HTML elements compare without case, others as written.
+            return is_html(element) ? equals_folded(tag_name_view(element), simple.name)
+                                    : real_tag_name(element) == simple.exact_name;
         case SimpleKind::never: return false;
         case SimpleKind::id: {
             const char* id = attribute_value(element, "id");
             return id != nullptr && simple.value == id;
         }
         case SimpleKind::class_name: return class_matches(simple, element);
-        case SimpleKind::attribute_exists: return has_attribute(element, simple.name);
+        case SimpleKind::attribute_exists: return selected_attribute(simple, element) != nullptr;
         case SimpleKind::attribute_value: return attribute_matches(simple, element);
         case SimpleKind::root: return is_root(element);
         case SimpleKind::scope: return scope != nullptr ? element == scope : is_root(element);
@@ -152,7 +171,7 @@ bool Matcher::simple_matches(const Simple& simple, const GumboNode* element) {
         case SimpleKind::enabled: return is_enabled(element);
         case SimpleKind::required: return is_required(element);
         case SimpleKind::optional: return is_optional(element);
-        case SimpleKind::read_only: return !is_read_write(element);
+        case SimpleKind::read_only: return is_html(element) && !is_read_write(element);
         case SimpleKind::read_write: return is_read_write(element);
         case SimpleKind::defined: return is_defined(element);
         case SimpleKind::lang: return matches_language(element, simple.name);
@@ -168,7 +187,7 @@ bool Matcher::simple_matches(const Simple& simple, const GumboNode* element) {
 }
 
 bool Matcher::attribute_matches(const Simple& simple, const GumboNode* element) const {
-    const char* value = attribute_value(element, simple.name);
+    const char* value = selected_attribute(simple, element);
     if (value == nullptr) return false;
     const bool fold = simple.value_case == ValueCase::insensitive ||
                       (simple.value_case == ValueCase::by_attribute && is_html(element));

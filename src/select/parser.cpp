@@ -211,7 +211,7 @@ private:
         bool any_namespace = true;
         std::string name = "*";
         if (!in.accept('|')) {
-            name = in.accept('*') ? "*" : ascii_lowered(in.identifier());
+            name = in.accept('*') ? "*" : in.identifier();
             if (in.peek() != '|' || in.peek(1) == '=') return add_type(out, name);
             if (name != "*") in.fail("expected no namespace prefix (none is declared)");
             in.advance();
@@ -221,7 +221,7 @@ private:
         if (in.accept('*')) {
             name = "*";
         } else if (in.starts_identifier()) {
-            name = ascii_lowered(in.identifier());
+            name = in.identifier();
         } else {
             in.fail("expected an element name or '*' after '|'");
         }
@@ -229,14 +229,20 @@ private:
         add_type(out, name);
     }
 
-    static void add_type(Compound& out, const std::string& name) {
-        if (name == "*") return;
+    static void add_type(Compound& out, const std::string& exact_name) {
+        if (exact_name == "*") return;
+        const std::string name = ascii_lowered(exact_name);
         const GumboTag tag = gumbo_tagn_enum(name.data(), static_cast<unsigned int>(name.size()));
+        Simple simple{SimpleKind::tag_name};
+        simple.tag = tag;
+        simple.name = name;
+        simple.exact_name = exact_name;
         if (tag != GUMBO_TAG_UNKNOWN && name == gumbo_normalized_tagname(tag)) {
-            out.simples.push_back(Simple{SimpleKind::tag, {}, {}, tag});
+            simple.kind = SimpleKind::tag;
         } else {
-            out.simples.push_back(Simple{SimpleKind::tag_name, {}, {}, GUMBO_TAG_UNKNOWN, name});
+            simple.tag = GUMBO_TAG_UNKNOWN;
         }
+        out.simples.push_back(std::move(simple));
     }
 
     Simple attribute() {
@@ -248,7 +254,8 @@ private:
         }
         if (!in.starts_identifier()) in.fail("expected an attribute name");
         Simple simple{SimpleKind::attribute_exists};
-        simple.name = ascii_lowered(in.identifier());
+        simple.exact_name = in.identifier();
+        simple.name = ascii_lowered(simple.exact_name);
         if (in.peek() == '|' && in.peek(1) != '=') in.fail("expected no namespace prefix (none is declared)");
         in.skip_whitespace();
         if (in.accept(']')) return simple;
@@ -324,8 +331,12 @@ private:
         const bool functional = in.accept('(');
         if (!functional && (name == "only-child" || name == "only-of-type")) {
             const bool of_type = name == "only-of-type";
-            out.simples.push_back(Simple{of_type ? SimpleKind::nth_of_type : SimpleKind::nth_child, {}, {}, GUMBO_TAG_UNKNOWN, {}, {}, 0, 1});
-            out.simples.push_back(Simple{of_type ? SimpleKind::nth_last_of_type : SimpleKind::nth_last_child, {}, {}, GUMBO_TAG_UNKNOWN, {}, {}, 0, 1});
+            for (SimpleKind kind : {of_type ? SimpleKind::nth_of_type : SimpleKind::nth_child,
+                                    of_type ? SimpleKind::nth_last_of_type : SimpleKind::nth_last_child}) {
+                Simple simple{kind};
+                simple.b = 1;
+                out.simples.push_back(std::move(simple));
+            }
             return;
         }
         const auto found = pseudo_classes().find(name);

@@ -72,6 +72,9 @@ struct Simple {
     // Element or attribute name (lower case), id, class, or the languages of :lang() joined
     // by commas.
     std::string name;
+    // The element or attribute name as written: names of SVG and MathML elements and their
+    // attributes keep their case.
+    std::string exact_name;
     std::string value;
     // An+B of the :nth-* pseudo-classes.
     std::int64_t a = 0;
