@@ -139,6 +139,12 @@ std::string CssReader::quoted() {
     }
 }
 
+std::string CssReader::character() const {
+    std::size_t end = at + 1;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    return std::string(text.substr(at, end - at));
+}
+
 long long CssReader::digits() {
     long long value = 0;
     while (starts_number()) {

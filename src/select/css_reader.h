@@ -19,6 +19,8 @@ public:
         return at + ahead < text.size() ? text[at + ahead] : '\0';
     }
     std::size_t position() const { return at; }
+    // The whole character at the reader (all its UTF-8 bytes), for messages.
+    std::string character() const;
     void advance(std::size_t count = 1) { at += count; }
     // Consumes `c` when it comes next.
     bool accept(char c);

@@ -114,7 +114,7 @@ public:
         in.skip_whitespace();
         if (in.at_end()) in.fail("expected a selector, found an empty one");
         auto list = selector_list(false);
-        if (!in.at_end()) in.fail(std::string("expected ',' or the end, found '") + in.peek() + "'");
+        if (!in.at_end()) in.fail("expected ',' or the end, found '" + in.character() + "'");
         if (match_depth(*list) > max_match_depth) {
             in.fail_at(0, "selector too long to match (more than " +
                               std::to_string(max_match_depth) + " nested compounds)");
