@@ -7,6 +7,10 @@
 from collections.abc import Mapping
 from typing import SupportsIndex
 
+class SelectorError(ValueError):
+    """A CSS selector that does not parse; the message names the position and what was
+    expected there."""
+
 class Tree:
     """A parsed HTML document."""
 
@@ -39,6 +43,10 @@ class Tree:
         """Get time taken to build indexes (in seconds)"""
     def get_indexed_element_count(self) -> int:
         """Get number of indexed elements"""
+    def select(self, css: str) -> list[Node]:
+        """All elements matching a CSS selector, in document order"""
+    def select_one(self, css: str) -> Node | None:
+        """The first element matching a CSS selector, or None"""
 
 class Node:
     """One node of a parsed document; obtained from a Tree, never constructed directly."""
@@ -197,5 +205,14 @@ class Node:
     def count_elements_by_class(self, class_name: str) -> int:
         """Count elements with specified class (zero-context)"""
 
+    # CSS selectors; a bad selector raises SelectorError.
+    def select(self, css: str) -> list[Node]:
+        """Descendants matching a CSS selector, in document order"""
+    def select_one(self, css: str) -> Node | None:
+        """The first descendant matching a CSS selector, or None"""
+    def matches(self, css: str) -> bool:
+        """Whether this element matches a CSS selector"""
+    def closest(self, css: str) -> Node | None:
+        """This element or its nearest ancestor matching a CSS selector, or None"""
     def test_method(self) -> str:
         """Test method to verify compilation"""
