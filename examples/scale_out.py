@@ -23,8 +23,8 @@ import dask.bag as db
 import fsspec
 from dask.distributed import Client, LocalCluster
 
-from velkaron import Tree
-from velkaron.cli import decode_html, text_pieces
+import velkaron
+from velkaron.cli import text_pieces
 
 
 class PageSummary(TypedDict):
@@ -39,12 +39,12 @@ def summarise_page(path: str) -> PageSummary:
     """Read and parse one page on the worker; return plain values only."""
     with fsspec.open(path, "rb") as f:  # local paths, s3://, gs://, hdfs://, ...
         data = f.read()
-    html, encoding = decode_html(data)
-    root = Tree(html.replace("\0", "\ufffd")).get_root()
+    tree = velkaron.parse(data)  # the encoding picked as a browser picks it
+    root = tree.root
     title = root.find("title")
     return {
         "path": path,
-        "encoding": encoding,
+        "encoding": tree.encoding,
         "title": title.get_text_stripped() if title is not None else "",
         "links": root.get_all_hrefs(),
         "text": " ".join(piece.strip() for piece in text_pieces(root) if piece.strip()),

@@ -47,6 +47,8 @@ def fresh_env(dist, tmp_path_factory):
     sh(getattr(sys, "_base_executable", sys.executable), "-m", "venv", "--without-pip", env)
     sh(sys.executable, "-m", "pip", "--python", env / "bin" / "python", "install", "--quiet",
        "--no-index", "--no-deps", dist[0])
+    sh(sys.executable, "-m", "pip", "--python", env / "bin" / "python", "install", "--quiet",
+       "webencodings>=0.5")  # the one dependency
     return env
 
 

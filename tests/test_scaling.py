@@ -33,7 +33,7 @@ def test_cluster_results_equal_a_sequential_run(tmp_path, monkeypatch):
         (tmp_path / f"p{i:02}.html").write_bytes(html.encode("cp1252" if i % 4 == 0 else "utf-8"))
         corpus.append(str(tmp_path / f"p{i:02}.html"))
     sequential = [recipe.summarise_page(p) for p in corpus]
-    assert (sequential[0]["title"], sequential[0]["encoding"]) == ("Café 0", "cp1252")
+    assert (sequential[0]["title"], sequential[0]["encoding"]) == ("Café 0", "windows-1252")
     assert "Crème brûlée n°0" in sequential[0]["text"] and "var i" not in sequential[0]["text"]
     assert sequential[1]["links"] == ["https://host0.example/p/0", "/local/1"]
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,

@@ -13,5 +13,6 @@ navigate, read text and attributes, and search in native code::
 from _velkaron import Node, SelectorError, Tree
 
 from velkaron._version import __version__
+from velkaron.encoding import parse
 
-__all__ = ["Node", "SelectorError", "Tree", "__version__"]
+__all__ = ["Node", "SelectorError", "Tree", "__version__", "parse"]

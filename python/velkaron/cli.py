@@ -13,7 +13,6 @@ FILE may be ``-`` for standard input; without FILE the bundled sample page is us
 from __future__ import annotations
 
 import argparse
-import codecs
 import json
 import os
 import re
@@ -27,12 +26,10 @@ from importlib import resources
 from typing import IO
 
 from velkaron import Node, Tree, __version__
+from velkaron.encoding import decode, encoding_name, parse, sniff
 
 # Exit status for usage errors and for files that could not be read (the status argparse uses).
 EXIT_ERROR = 2
-
-# How far into a page to look for a declared character set.
-CHARSET_SCAN_BYTES = 4096
 
 # A progress bar is drawn (on a terminal only) from this many files up.
 PROGRESS_MIN_FILES = 10
@@ -42,86 +39,11 @@ SAMPLE_NAME = "sample.html"
 
 # --- Reading and decoding -------------------------------------------------------------------
 
-_BOMS: tuple[tuple[bytes, str], ...] = (
-    # UTF-32 first: its little-endian mark starts with the UTF-16 one.
-    (codecs.BOM_UTF32_LE, "utf-32-le"),
-    (codecs.BOM_UTF32_BE, "utf-32-be"),
-    (codecs.BOM_UTF8, "utf-8"),
-    (codecs.BOM_UTF16_LE, "utf-16-le"),
-    (codecs.BOM_UTF16_BE, "utf-16-be"),
-)
-
-_META_CHARSET = re.compile(rb"""<meta\b[^>]*?\bcharset\s*=\s*["']?\s*([A-Za-z0-9_.:\-]+)""", re.I)
-_XML_ENCODING = re.compile(rb"""^\s*<\?xml\b[^>]*?\bencoding\s*=\s*["']([A-Za-z0-9_.:\-]+)["']""", re.I)
-
-# Labels that browsers read as a superset encoding, which pages so labelled rely on.
-_SUPERSETS = {
-    **dict.fromkeys(["iso-8859-1", "iso8859-1", "iso_8859-1", "latin-1", "latin1", "l1",
-                     "ascii", "us-ascii", "cp819", "ibm819"], "cp1252"),
-    **dict.fromkeys(["iso-8859-9", "iso8859-9", "latin5", "l5"], "cp1254"),
-    **dict.fromkeys(["tis-620", "iso-8859-11", "iso8859-11"], "cp874"),
-    **dict.fromkeys(["gb2312", "gb_2312-80", "x-gbk", "gb_2312"], "gbk"),
-    **dict.fromkeys(["euc-kr", "ks_c_5601-1987", "korean"], "cp949"),
-    **dict.fromkeys(["shift_jis", "shift-jis", "sjis", "ms_kanji", "x-sjis"], "cp932"),
-    "big5": "big5hkscs",
-}
-
-# Codecs that Python has but no browser decodes a page with: they would garble it, or fail.
-_NOT_FOR_PAGES = frozenset({"utf-7", "unicode-escape", "raw-unicode-escape", "idna",
-                            "punycode", "undefined", "mbcs", "oem"})
-
-
-def text_codec(label: str) -> str | None:
-    """The Python codec for an encoding label, or None for labels that cannot decode a page
-    (unknown names, codecs such as base64 or rot13 that are not text encodings)."""
-    label = label.strip().lower()
-    if label in _SUPERSETS:
-        return _SUPERSETS[label]
-    try:
-        info = codecs.lookup(label)
-    except LookupError:
-        return None
-    name = info.name.replace("_", "-")
-    if not getattr(info, "_is_text_encoding", True) or name in _NOT_FOR_PAGES:
-        return None
-    return info.name
-
-
-def _normalise_declared(label: str) -> str | None:
-    """The Python codec for a charset label found in a page, or None when it is unusable."""
-    name = text_codec(label)
-    # A page that reached us as ASCII-compatible bytes cannot really be UTF-16/32; browsers
-    # read such a declaration as UTF-8.
-    if name is not None and name.startswith(("utf-16", "utf-32")):
-        return "utf-8"
-    return name
-
-
-def declared_encoding(data: bytes) -> str | None:
-    """The character set a page declares in its first few KB (meta tag or XML declaration)."""
-    head = data[:CHARSET_SCAN_BYTES]
-    # Declarations inside comments do not count.
-    head = re.sub(rb"<!--.*?(-->|$)", b"", head, flags=re.S)
-    for pattern in (_XML_ENCODING, _META_CHARSET):
-        match = pattern.search(head)
-        if match:
-            encoding = _normalise_declared(match.group(1).decode("ascii", "replace"))
-            if encoding:
-                return encoding
-    return None
-
-
 def decode_html(data: bytes, fallback: str | None = None) -> tuple[str, str]:
-    """Decode a page's bytes; returns the text and the encoding that was used.
-
-    Order: byte-order mark, then the charset the page declares, then ``fallback``, then UTF-8.
-    Undecodable bytes become U+FFFD, so any input gives text.
-    """
-    for bom, encoding in _BOMS:
-        if data.startswith(bom):
-            return data[len(bom):].decode(encoding, "replace"), encoding
-    encoding = declared_encoding(data) or fallback or "utf-8"
-    return data.decode(encoding, "replace"), encoding
+    """A page's bytes as text, decoded as velkaron.parse decodes them (``fallback`` is the
+    encoding of pages that do not name theirs); returns the text and the encoding's name."""
+    name, bom = sniff(data, default=fallback)
+    return decode(data[bom:], name), name
 
 
 def _read_sample() -> bytes:
@@ -215,6 +137,7 @@ class Options:
     filters: tuple[AttrFilter, ...] = field(default_factory=tuple)
     first: bool = False
     json: bool = False
+    html: bool = False
     label_json: bool = False  # several files: each JSON line names its file
 
 
@@ -270,21 +193,24 @@ def _format_match(node: Node, opts: Options, file_name: str) -> str:
     text = one_line(node.get_text())
     if opts.json:
         record: dict[str, object] = {"name": node.get_name(), "attrs": attrs, "text": text}
+        if opts.html:
+            record["html"] = node.html
         if opts.label_json:
             record["file"] = file_name
         return json.dumps(record, ensure_ascii=False)
+    if opts.html:
+        return node.html
     shown = " ".join(f"{k}={json.dumps(v, ensure_ascii=False)}" for k, v in attrs.items())
     return f"{node.get_name()}\t{shown}\t{text}"
 
 
 def run_command(data: bytes, opts: Options, file_name: str) -> list[str]:
     """Parse one page and return the command's output lines."""
-    html, encoding = decode_html(data, opts.encoding)
-    # The parser stops at the first NUL; HTML readers treat it as U+FFFD and read on.
-    html = html.replace("\x00", "\ufffd")
     started = time.perf_counter()
-    tree = Tree(html)
+    # --encoding names the encoding of pages that do not say theirs.
+    tree = parse(data, default=opts.encoding)
     parse_seconds = time.perf_counter() - started
+    encoding = tree.encoding
     root = tree.get_root()
     if root is None:
         return []
@@ -394,10 +320,10 @@ def _positive_int(text: str) -> int:
 
 
 def _encoding(text: str) -> str:
-    name = text_codec(text)
-    if name is None:
-        raise argparse.ArgumentTypeError(f"unknown encoding: {text!r}")
-    return name
+    try:
+        return encoding_name(text)
+    except LookupError:
+        raise argparse.ArgumentTypeError(f"unknown encoding: {text!r}") from None
 
 
 def _separator(text: str) -> str:
@@ -421,7 +347,8 @@ def build_parser(prog: str = "velkaron") -> tuple[argparse.ArgumentParser,
     common = argparse.ArgumentParser(add_help=False)
     common.add_argument("--encoding", type=_encoding, metavar="ENC",
                         help="encoding of pages that have no byte-order mark and declare no "
-                             "charset (default: UTF-8)")
+                             "charset (default: UTF-8 when the bytes are UTF-8, else "
+                             "windows-1252)")
     common.add_argument("-j", "--jobs", type=_positive_int, default=1, metavar="N",
                         help="process the files in N worker processes (default: 1)")
 
@@ -476,6 +403,8 @@ def build_parser(prog: str = "velkaron") -> tuple[argparse.ArgumentParser,
     p.add_argument("--first", action="store_true", help="only the first match of each file")
     p.add_argument("--json", action="store_true",
                    help="JSON lines with keys name, attrs and text")
+    p.add_argument("--html", action="store_true",
+                   help="print each match's HTML (with --json: an html key)")
     _add_files(p)
     return parser, commands
 
@@ -553,6 +482,7 @@ def main(argv: Sequence[str] | None = None, prog: str = "velkaron") -> int:
         filters=tuple(getattr(args, "filters", ())),
         first=getattr(args, "first", False),
         json=getattr(args, "json", False),
+        html=getattr(args, "html", False),
         label_json=getattr(args, "json", False) and len(args.files) > 1,
     )
     tasks = _tasks(args.files, sys.stdin.buffer)

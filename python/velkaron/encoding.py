@@ -1,0 +1,192 @@
+"""Pages as bytes: the encoding is picked the way a browser picks it, then the page is parsed.
+
+Order: a byte-order mark (UTF-8, UTF-16LE, UTF-16BE); the caller's ``encoding`` (say from an
+HTTP header); the ``<meta>`` found by a prescan of the first 1024 bytes; the caller's
+``default``; UTF-8 when the bytes are valid UTF-8, else windows-1252. Labels are resolved as
+browsers resolve them (``latin1`` and ``ascii`` mean windows-1252, a ``<meta>`` saying UTF-16
+means UTF-8). Bytes that do not decode become U+FFFD, and so does a NUL character, which would
+otherwise end the document. UTF-8 bytes reach the parser as they are, with no decoding.
+"""
+
+from __future__ import annotations
+
+import codecs
+import re
+
+import webencodings  # type: ignore[import-untyped]
+from _velkaron import Tree
+
+__all__ = ["decode", "encoding_name", "parse", "prescan", "sniff"]
+
+PRESCAN_BYTES = 1024
+_SPACE = b"\t\n\x0c\r "
+_BOMS = ((codecs.BOM_UTF8, "utf-8"), (codecs.BOM_UTF16_LE, "utf-16le"),
+         (codecs.BOM_UTF16_BE, "utf-16be"))
+_UTF8 = webencodings.lookup("utf-8")
+
+
+def _c1_as_itself(error: UnicodeError) -> tuple[str | bytes, int]:
+    # The five bytes Python's cp1252 leaves undefined stand for the C1 controls of that value.
+    assert isinstance(error, UnicodeDecodeError)
+    return chr(error.object[error.start]), error.start + 1
+
+
+codecs.register_error("velkaron-windows-1252", _c1_as_itself)
+
+
+def _lookup(label: str | bytes) -> webencodings.Encoding | None:
+    if isinstance(label, bytes):
+        label = label.decode("latin-1")
+    return webencodings.lookup(label)
+
+
+# One attribute of a tag, as the prescan reads it: spaces and slashes, a name (which may start
+# with "="), then optionally "=" and a quoted or bare value.
+_ATTRIBUTE = re.compile(rb"""[\t\n\x0c\r /]*(=?[^\t\n\x0c\r />=]*)[\t\n\x0c\r ]*"""
+                        rb"""(?:=[\t\n\x0c\r ]*(?:"([^"]*)"|'([^']*)'|([^\t\n\x0c\r >"'][^\t\n\x0c\r >]*)"""
+                        rb"""(?=[\t\n\x0c\r >])|(?=>)))?""")
+_TAG_NAME = re.compile(rb"[^\t\n\x0c\r >]*")
+
+
+def _attribute(head: bytes, i: int) -> tuple[bytes, bytes, int] | None:
+    """The next attribute of a tag in the lower-cased `head` from `i`: name, value, end; None
+    at the tag's end or when the attribute runs past the bytes scanned."""
+    match = _ATTRIBUTE.match(head, i)
+    assert match is not None  # every part of the pattern may be empty
+    end = match.end()
+    if not match[1] or end >= len(head) or head[end] == ord("="):
+        return None
+    return match[1], match[2] or match[3] or match[4] or b"", end
+
+
+_CHARSET_IN_CONTENT = re.compile(
+    rb"""charset[\t\n\x0c\r ]*=[\t\n\x0c\r ]*(?:"([^"]*)"|'([^']*)'|(?!["'])([^\t\n\x0c\r ;]+))""")
+
+
+def _charset_in_content(content: bytes) -> bytes | None:
+    """The charset named in a meta content value such as ``text/html; charset=utf-8``."""
+    match = _CHARSET_IN_CONTENT.search(content)
+    return None if match is None else match[1] or match[2] or match[3]
+
+
+def _meta_encoding(attributes: dict[bytes, bytes]) -> webencodings.Encoding | None:
+    charset = attributes.get(b"charset")
+    if charset is None:
+        charset = _charset_in_content(attributes.get(b"content", b""))
+        if charset is None or attributes.get(b"http-equiv") != b"content-type":
+            return None
+    found = _lookup(charset)
+    if found is not None and found.name in ("utf-16le", "utf-16be"):
+        return _UTF8  # bytes that reach a prescan are not UTF-16
+    if found is not None and found.name == "x-user-defined":
+        return webencodings.lookup("windows-1252")
+    return found
+
+
+def prescan(data: bytes | bytearray) -> webencodings.Encoding | None:
+    """The encoding a ``<meta>`` in the first 1024 bytes names, read as browsers read it."""
+    head = bytes(data[:PRESCAN_BYTES]).lower()
+    if b"<meta" not in head:
+        return None
+    i = 0
+    while (i := head.find(b"<", i)) >= 0:
+        if head.startswith(b"<!--", i):
+            i = head.find(b"-->", i + 2) + 2
+            if i < 2:
+                return None
+        elif head.startswith(b"<meta", i) and head[i + 5:i + 6] and head[i + 5] in _SPACE + b"/":
+            i, attributes = i + 6, dict[bytes, bytes]()
+            while (attribute := _attribute(head, i)) is not None:
+                name, value, i = attribute
+                attributes.setdefault(name, value)
+            found = _meta_encoding(attributes)
+            if found is not None:
+                return found
+        elif head[i + 1:i + 2].isalpha() or (head[i + 1:i + 2] == b"/" and head[i + 2:i + 3].isalpha()):
+            i = _TAG_NAME.match(head, i).end()  # type: ignore[union-attr]
+            while (attribute := _attribute(head, i)) is not None:
+                i = attribute[2]
+        elif head[i + 1:i + 2] in (b"!", b"/", b"?"):
+            i = head.find(b">", i)
+            if i < 0:
+                return None
+        i += 1
+    return None
+
+
+def _is_utf8(data: bytes | bytearray) -> bool:
+    try:
+        codecs.utf_8_decode(data, "strict", True)
+    except UnicodeDecodeError:
+        return False
+    return True
+
+
+def encoding_name(label: str) -> str:
+    """The standard name for an encoding label (``latin1`` gives ``windows-1252``); raises
+    LookupError for a label no browser knows."""
+    if not isinstance(label, str):
+        raise TypeError(f"an encoding label must be a str, not {type(label).__name__}")
+    found = _lookup(label)
+    if found is None:
+        raise LookupError(f"unknown encoding: {label!r}")
+    name: str = found.name
+    return name
+
+
+def _sniff(data: bytes | bytearray, encoding: str | None,
+           default: str | None) -> tuple[str, int, bool | None]:
+    """Name, byte-order mark length, and whether the bytes are valid UTF-8 when that is known."""
+    for bom, name in _BOMS:
+        if data[:len(bom)] == bom:
+            return name, len(bom), None
+    if encoding is not None:
+        return encoding_name(encoding), 0, None
+    if (found := prescan(data)) is not None:
+        return found.name, 0, None
+    if default is not None:
+        return encoding_name(default), 0, None
+    valid = _is_utf8(data)
+    return ("utf-8" if valid else "windows-1252"), 0, valid
+
+
+def sniff(data: bytes | bytearray, encoding: str | None = None,
+          default: str | None = None) -> tuple[str, int]:
+    """The standard name of the encoding of `data` and the length of its byte-order mark."""
+    return _sniff(data, encoding, default)[:2]
+
+
+def decode(data: bytes | bytearray, name: str) -> str:
+    """`data` (byte-order mark removed) decoded from the encoding `name` gives, with U+FFFD
+    for bytes that do not decode."""
+    if name == "replacement":
+        return "\ufffd" if data else ""
+    if name == "windows-1252":
+        return data.decode("cp1252", "velkaron-windows-1252")
+    text: str = webencodings.lookup(name).codec_info.decode(data, "replace")[0]
+    return text
+
+
+def parse(data: str | bytes | bytearray | memoryview, encoding: str | None = None, *,
+          default: str | None = None) -> Tree:
+    """Parse a page given as text or as bytes in any encoding; ``Tree.encoding`` tells which
+    encoding was used (``"utf-8"`` for text). ``default`` is the encoding assumed when no
+    byte-order mark, ``encoding`` or ``<meta>`` names one."""
+    if isinstance(data, str):
+        return Tree(data.replace("\x00", "\ufffd") if "\x00" in data else data)
+    if isinstance(data, memoryview):
+        data = data.tobytes()
+    if not isinstance(data, (bytes, bytearray)):
+        raise TypeError(f"parse() takes str or bytes, not {type(data).__name__}")
+    name, bom, valid = _sniff(data, encoding, default)
+    source: str | bytes | bytearray
+    if name == "utf-8" and (valid or (valid is None and _is_utf8(data))):
+        # Valid UTF-8 is what the parser reads: no decoding (it drops the byte-order mark).
+        source = data.replace(b"\x00", "\ufffd".encode()) if b"\x00" in data else data
+    else:
+        source = decode(data[bom:], name)
+        if "\x00" in source:
+            source = source.replace("\x00", "\ufffd")
+    tree = Tree(source)
+    tree._set_encoding(name)
+    return tree
