@@ -5,6 +5,7 @@ import codecs
 import pytest
 
 import velkaron
+from velkaron import cli
 from velkaron.encoding import encoding_name, sniff
 
 TEXT = "Crème brûlée € Ærø"
@@ -89,3 +90,15 @@ def test_default_comes_after_the_meta(data, default, expected):
 def test_a_page_keeps_its_text_through_html_output_in_any_encoding(codec):
     tree = velkaron.parse(page(f'<meta charset="{codec}">', "Crème € Ærø").encode(codec))
     assert velkaron.parse(tree.html).root.text == "Crème € Ærø"
+
+
+@pytest.mark.parametrize("options, out", [
+    (["--html"], '<a href="/x">Привет</a>\n'),
+    (["--html", "--json"], '{"name": "a", "attrs": {"href": "/x"}, "text": "Привет", '
+                           '"html": "<a href=\\"/x\\">Привет</a>"}\n'),
+])
+def test_command_line_decodes_through_parse_and_prints_html(tmp_path, capsys, options, out):
+    (tmp_path / "p.html").write_bytes(page("<meta charset=koi8-r>", '<a href="/x">Привет</a>')
+                                      .encode("koi8-r"))
+    assert cli.main(["find", "a", *options, str(tmp_path / "p.html")]) == 0
+    assert capsys.readouterr().out == out

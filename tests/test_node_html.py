@@ -15,12 +15,9 @@ SUITE = Path(__file__).resolve().parents[2] / "shared" / "html5lib-tests" / "tre
 DOC_PAGES = sorted(glob.glob("/usr/share/doc/python3*/html/**/*.html", recursive=True))
 
 
-def unescape_line(line):
-    return line.replace("\\n", "\n").replace("\\xa0", "\xa0")
-
-
 def html_out_cases():
-    lines = [unescape_line(line) for line in (CASES / "html_out.txt").read_text().splitlines()
+    lines = [line.replace("\\n", "\n").replace("\\xa0", "\xa0")
+             for line in (CASES / "html_out.txt").read_text().splitlines()
              if line and not line.startswith("#")]
     return list(zip(lines[::2], lines[1::2]))
 
@@ -35,7 +32,6 @@ def test_inner_html(source, expected):
     tree, b = body(source)
     assert b.inner_html == expected
     assert b.html == f"<body>{expected}</body>"
-    assert "".join(child.html for child in b.get_children()) in expected  # elements only
 
 
 @pytest.mark.parametrize("source, expected", [
