@@ -199,4 +199,4 @@ def test_readme_quick_start_prints_what_it_says(capsys):
     expected = [line.split("# ", 1)[1].strip() for line in code.splitlines()
                 if line.startswith("print(")]
     exec(compile(code, "README.md", "exec"), {})
-    assert capsys.readouterr().out.splitlines() == expected and len(expected) == 4
+    assert capsys.readouterr().out.splitlines() == expected and len(expected) == 5
