@@ -1,6 +1,8 @@
 # `make bench`: velkaron against the libraries users pick today, on generated pages of about
 # 10 KB, 1 MB and 10 MB, plus the native measure of what the parse-time indexes cost over
-# gumbo's parse alone. Writes bench/results/latest.json and bench/results/latest.png.
+# gumbo's parse alone. Writes bench/results/latest.json and bench/results/latest.png. Then the
+# selector table (bench/selectors.py): Tree.select against selectolax, lxml with cssselect and
+# soupsieve on a generated page and a python3-doc page; writes bench/results/selectors.json.
 # `make bench-quick` is a fast sanity run (no 10 MB page) that writes under build/ instead.
 # Extra arguments for bench/compare.py go in BENCH_ARGS, e.g. BENCH_ARGS="page.html".
 
@@ -14,10 +16,12 @@ BENCH_ARGS ?=
 bench: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
 	$(PYTHON) bench/compare.py --native $(BENCH_NATIVE) $(BENCH_ARGS)
 	$(PYTHON) bench/chart.py
+	$(PYTHON) bench/selectors.py --json bench/results/selectors.json
 
 bench-quick: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
 	$(PYTHON) bench/compare.py --quick --native $(BENCH_NATIVE) $(BENCH_ARGS)
 	$(PYTHON) bench/chart.py build/bench-results/quick.json build/bench-results/quick.png
+	$(PYTHON) bench/selectors.py --quick --json build/bench-results/selectors-quick.json
 
 bench-native: $(BENCH_NATIVE)
 

@@ -161,3 +161,20 @@ def test_threads_share_the_compiled_cache():
     for thread in threads:
         thread.join()
     assert failures == [] and sum(expected) > 1000
+
+
+@pytest.mark.parametrize("args, status, error", [
+    (["select", "table"], 1, ""),                    # nothing matched, as grep says it
+    (["select", "li", "--attr", "title"], 1, ""),    # matches, but none has the attribute
+    (["select", "li:frob"], 2, "bad selector: unknown pseudo-class ':frob' at position 2"),
+    (["select", "li", "--html", "--attr", "x"], 2, "not allowed with argument"),
+])
+def test_cli_select_exit_status(capsys, tmp_path, args, status, error):
+    (tmp_path / "p.html").write_text("<ul><li>1</li></ul>")
+    from velkaron import cli
+    try:
+        code = cli.main(args + [str(tmp_path / "p.html")])
+    except SystemExit as exit_:
+        code = exit_.code
+    captured = capsys.readouterr()
+    assert (code, captured.out) == (status, "") and error in captured.err

@@ -6,6 +6,7 @@
     velkaron text --strip page.html      the document's text
     velkaron count div page.html         number of ``div`` elements
     velkaron find a --attr class=nav --json page.html
+    velkaron select 'article h2 > a' --attr href page.html   any CSS selector
 
 FILE may be ``-`` for standard input; without FILE the bundled sample page is used.
 """
@@ -25,11 +26,13 @@ from dataclasses import dataclass, field
 from importlib import resources
 from typing import IO
 
-from velkaron import Node, Tree, __version__
+from velkaron import Node, SelectorError, Tree, __version__
 from velkaron.encoding import decode, encoding_name, parse, sniff
 
 # Exit status for usage errors and for files that could not be read (the status argparse uses).
 EXIT_ERROR = 2
+# Exit status of `select` when no file had a match, as grep has it.
+EXIT_NO_MATCH = 1
 
 # A progress bar is drawn (on a terminal only) from this many files up.
 PROGRESS_MIN_FILES = 10
@@ -137,8 +140,10 @@ class Options:
     filters: tuple[AttrFilter, ...] = field(default_factory=tuple)
     first: bool = False
     json: bool = False
-    html: bool = False
+    html: bool = False  # find, select: print the matches' HTML
     label_json: bool = False  # several files: each JSON line names its file
+    css: str = ""
+    attribute: str | None = None  # select: print this attribute instead of the text
 
 
 def _stats(tree: Tree, root: Node, opts: Options, size: int, encoding: str,
@@ -153,6 +158,17 @@ def _stats(tree: Tree, root: Node, opts: Options, size: int, encoding: str,
     width = max((len(n) for n, _ in names.most_common(opts.top)), default=0)
     for name, count in names.most_common(opts.top):
         yield f"  {name:<{width}}  {count:>6,}"
+
+
+def _selected(root: Node, opts: Options) -> Iterator[str]:
+    # Whole-document selection: the root element itself can match.
+    for node in root.get_parent().select(opts.css):
+        if opts.html:
+            yield node.html
+        elif opts.attribute is None:
+            yield one_line(node.get_text())
+        elif (value := node.get(opts.attribute)) is not None:
+            yield value
 
 
 def _urls(values: Iterable[str]) -> Iterator[str]:
@@ -224,6 +240,8 @@ def run_command(data: bytes, opts: Options, file_name: str) -> list[str]:
         return list(_text(root, opts))
     if opts.command == "count":
         return [str(root.count_elements_by_tag((opts.tag or "").lower()))]
+    if opts.command == "select":
+        return list(_selected(root, opts))
     if opts.command == "find":
         return [_format_match(node, opts, file_name)
                 for node in find_matches(root, opts.tag, opts.filters, opts.first)]
@@ -406,6 +424,20 @@ def build_parser(prog: str = "velkaron") -> tuple[argparse.ArgumentParser,
     p.add_argument("--html", action="store_true",
                    help="print each match's HTML (with --json: an html key)")
     _add_files(p)
+
+    p = command(
+        "select", help="elements matching a CSS selector",
+        description="Print one line per element matching the CSS selector CSS: its text "
+                    "(whitespace collapsed), the value of --attr NAME (elements without it "
+                    "are skipped), or its outer HTML with --html. The exit status is 1 when "
+                    "nothing matched, as with grep.",
+    )
+    p.add_argument("css", metavar="CSS")
+    shown = p.add_mutually_exclusive_group()
+    shown.add_argument("-a", "--attr", dest="attribute", metavar="NAME",
+                       help="print the attribute NAME of each match")
+    shown.add_argument("--html", action="store_true", help="print each match's outer HTML")
+    _add_files(p)
     return parser, commands
 
 
@@ -422,6 +454,11 @@ def _fix_find_positionals(parser: argparse.ArgumentParser, args: argparse.Namesp
             args.tag = None
     if args.command == "count" and not args.tag.strip():
         parser.error("TAG must not be empty")
+    if args.command == "select":
+        try:
+            Tree("").select(args.css)  # a bad selector is a usage error, reported once
+        except SelectorError as error:
+            parser.error(f"bad selector: {error}")
 
 
 # --- Main -----------------------------------------------------------------------------------
@@ -484,6 +521,8 @@ def main(argv: Sequence[str] | None = None, prog: str = "velkaron") -> int:
         json=getattr(args, "json", False),
         html=getattr(args, "html", False),
         label_json=getattr(args, "json", False) and len(args.files) > 1,
+        css=getattr(args, "css", ""),
+        attribute=getattr(args, "attribute", None),
     )
     tasks = _tasks(args.files, sys.stdin.buffer)
     several = len(tasks) > 1
@@ -492,6 +531,7 @@ def main(argv: Sequence[str] | None = None, prog: str = "velkaron") -> int:
     progress = Progress(len(tasks), err)
     status = 0
     blocks = 0
+    matched = False
     try:
         for outcome in _outcomes(tasks, opts, args.jobs):
             progress.clear()
@@ -503,6 +543,7 @@ def main(argv: Sequence[str] | None = None, prog: str = "velkaron") -> int:
                 if several and not opts.json:
                     out.write(("\n" if blocks else "") + f"==> {outcome.name} <==\n")
                 blocks += 1
+                matched = matched or bool(outcome.lines)
                 for line in outcome.lines:
                     out.write(line + "\n")
                 out.flush()
@@ -514,6 +555,8 @@ def main(argv: Sequence[str] | None = None, prog: str = "velkaron") -> int:
     except KeyboardInterrupt:
         progress.clear()
         return 130
+    if opts.command == "select" and status == 0 and not matched:
+        return EXIT_NO_MATCH
     return status
 
 
