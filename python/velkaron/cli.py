@@ -160,9 +160,9 @@ def _stats(tree: Tree, root: Node, opts: Options, size: int, encoding: str,
         yield f"  {name:<{width}}  {count:>6,}"
 
 
-def _selected(root: Node, opts: Options) -> Iterator[str]:
+def _selected(tree: Tree, opts: Options) -> Iterator[str]:
     # Whole-document selection: the root element itself can match.
-    for node in root.get_parent().select(opts.css):
+    for node in tree.select(opts.css):
         if opts.html:
             yield node.html
         elif opts.attribute is None:
@@ -241,7 +241,7 @@ def run_command(data: bytes, opts: Options, file_name: str) -> list[str]:
     if opts.command == "count":
         return [str(root.count_elements_by_tag((opts.tag or "").lower()))]
     if opts.command == "select":
-        return list(_selected(root, opts))
+        return list(_selected(tree, opts))
     if opts.command == "find":
         return [_format_match(node, opts, file_name)
                 for node in find_matches(root, opts.tag, opts.filters, opts.first)]

@@ -56,6 +56,14 @@ void for_each_candidate(const ElementIndex& index, const Simple& simple, Visit&&
     }
 }
 
+// Whether two sources name the same index list (`div a, p a` both take the list of a).
+bool same_list(const Simple& x, const Simple& y) {
+    const bool x_tag = x.kind == SimpleKind::tag || x.kind == SimpleKind::tag_name;
+    const bool y_tag = y.kind == SimpleKind::tag || y.kind == SimpleKind::tag_name;
+    if (x_tag || y_tag) return x_tag && y_tag && x.tag == y.tag;
+    return x.kind == y.kind && x.value == y.value;
+}
+
 // Positions [begin, end) of the elements strictly inside `scope`: descendants are contiguous
 // in document order, ending where the next element outside the subtree starts.
 struct Range {
@@ -135,8 +143,12 @@ private:
             sources.push_back(source.simple);
             total += source.count;
         }
+        const bool one_list = std::all_of(sources.begin(), sources.end(), [&](const Simple* source) {
+            return same_list(*source, *sources.front());
+        });
+        if (one_list) total = shortest_source(*index, list.selectors.front()).count;
         if (total >= range.end - range.begin) return false;
-        if (sources.size() == 1) {
+        if (one_list) {
             bool done = false;
             for_each_candidate(*index, *sources.front(), [&](GumboNode* element) {
                 if (!done && in_range(element)) done = consider(element);
