@@ -1,14 +1,18 @@
-# Coverage-guided fuzzing of the native core with libFuzzer (clang, AddressSanitizer,
-# UndefinedBehaviorSanitizer). `make fuzz` runs for FUZZ_SECONDS (default 300), `make fuzz-ci`
-# for 60 s. The seed corpus in fuzz/corpus/ is copied into fuzz/corpus-run/ (git-ignored),
-# where the inputs the fuzzer finds interesting accumulate between runs; crashes land in
-# build/fuzz/artifacts/.
+# Coverage-guided fuzzing through two doors: the native core with libFuzzer (clang,
+# AddressSanitizer, UndefinedBehaviorSanitizer), and the Python binding with atheris.
+# `make fuzz` runs both, each for FUZZ_SECONDS and at most FUZZ_RUNS executions (whichever
+# comes first; setting only FUZZ_RUNS lifts the time limit); `make fuzz-native` and
+# `make fuzz-python` run one. `make fuzz-ci` is CI's short, seeded native run. The seed
+# corpus in fuzz/corpus/ is copied into FUZZ_CACHE/<target>/ (git-ignored), where the inputs
+# the fuzzer finds interesting accumulate between runs; crashes land in build/fuzz/artifacts/.
 
-FUZZ_SECONDS ?= 300
+FUZZ_RUNS ?=
+FUZZ_SECONDS ?= $(if $(FUZZ_RUNS),0,300)
+FUZZ_CACHE ?= .cache/fuzz
+FUZZ_MAX_LEN := 1048576
 FUZZ_BUILD := build/fuzz
 FUZZ_TARGET := $(FUZZ_BUILD)/fuzz_tree
 FUZZ_CORE := $(FUZZ_BUILD)/libvelkaron_core.a
-FUZZ_RUN_CORPUS := fuzz/corpus-run
 FUZZ_ARTIFACTS := $(FUZZ_BUILD)/artifacts
 FUZZ_CORE_SOURCES := $(wildcard src/document/* src/node/* src/search/* src/extract/* src/select/*)
 FUZZ_SANITIZE := address,undefined
@@ -18,10 +22,10 @@ FUZZ_FLAGS := -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=all
 # workers bump concurrently, so a ThreadSanitizer build (FUZZ_SANITIZE=thread) must clear this
 # (FUZZ_CORE_COVERAGE=) or it reports those writes as races.
 FUZZ_CORE_COVERAGE ?= -fsanitize=fuzzer-no-link
-FUZZ_OPTIONS := -max_len=65536 -timeout=20 -rss_limit_mb=4096 -dict=fuzz/html.dict \
+FUZZ_OPTIONS := -max_len=$(FUZZ_MAX_LEN) -timeout=20 -rss_limit_mb=4096 -dict=fuzz/html.dict \
 	-artifact_prefix=$(FUZZ_ARTIFACTS)/ -print_final_stats=1
 
-.PHONY: fuzz fuzz-ci fuzz-build fuzz-tools
+.PHONY: fuzz fuzz-native fuzz-python fuzz-ci fuzz-build fuzz-tools
 
 # clang and its runtime libraries (libFuzzer, sanitizers) from the distribution.
 fuzz-tools:
@@ -49,18 +53,33 @@ $(FUZZ_TARGET): fuzz/fuzz_tree.cpp $(FUZZ_CORE) $(FUZZ_CORE_SOURCES)
 
 fuzz-build: $(FUZZ_TARGET)
 
+# $(1): the target program; $(2): its corpus folder; $(3): time and count options.
 define run_fuzzer
-	mkdir -p $(FUZZ_RUN_CORPUS) $(FUZZ_ARTIFACTS)
-	cp -n fuzz/corpus/* $(FUZZ_RUN_CORPUS)/
+	mkdir -p $(2) $(FUZZ_ARTIFACTS)
+	cp -n fuzz/corpus/* $(2)/
 	LSAN_OPTIONS=suppressions=$(abspath fuzz/lsan.supp):print_suppressions=0 \
-	  $(FUZZ_TARGET) $(FUZZ_OPTIONS) -max_total_time=$(1) $(FUZZ_RUN_CORPUS)
+	  $(1) $(FUZZ_OPTIONS) $(3) $(2)
 endef
 
-fuzz: $(FUZZ_TARGET)
-	$(call run_fuzzer,$(FUZZ_SECONDS))
+FUZZ_BUDGET = -max_total_time=$(FUZZ_SECONDS) $(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS))
+
+fuzz: fuzz-native fuzz-python
+
+fuzz-native: $(FUZZ_TARGET)
+	$(call run_fuzzer,$(FUZZ_TARGET),$(FUZZ_CACHE)/native,$(FUZZ_BUDGET))
+
+# The binding's target runs against the installed module; atheris comes from PyPI.
+FUZZ_ATHERIS_STAMP := $(VENV)/.atheris-installed
+
+$(FUZZ_ATHERIS_STAMP): $(TOOLS_STAMP)
+	$(PYTHON) -m pip install -q atheris
+	touch $@
+
+fuzz-python: $(BUILD_STAMP) $(FUZZ_ATHERIS_STAMP)
+	$(call run_fuzzer,$(PYTHON) fuzz/fuzz_binding.py,$(FUZZ_CACHE)/python,$(FUZZ_BUDGET))
 
 # A fixed seed, so a CI run explores the same inputs each time and a finding reproduces.
 FUZZ_CI_SEED ?= 1
 
 fuzz-ci: $(FUZZ_TARGET)
-	$(call run_fuzzer,60 -seed=$(FUZZ_CI_SEED))
+	$(call run_fuzzer,$(FUZZ_TARGET),$(FUZZ_CACHE)/native,-max_total_time=60 -seed=$(FUZZ_CI_SEED))

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "document/tree.h"
+#include "module/initialised_caster.h"
 #include "module/node_caster.h"
 #include "node/describe.h"
 #include "node/gumbo_access.h"

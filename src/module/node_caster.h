@@ -11,6 +11,7 @@
 #include <pybind11/pybind11.h>
 
 #include "document/tree.h"
+#include "module/initialised_caster.h"
 #include "node/node.h"
 
 namespace pybind11::detail {
@@ -21,6 +22,11 @@ class type_caster<std::shared_ptr<velkaron::Node>>
     using base = copyable_holder_caster<velkaron::Node, std::shared_ptr<velkaron::Node>>;
 
 public:
+    bool load(handle source, bool convert) {
+        refuse_uninitialised<velkaron::Node>(source);
+        return base::load(source, convert);
+    }
+
     static handle cast(const std::shared_ptr<velkaron::Node>& src, return_value_policy policy,
                        handle parent) {
         if (!src) return none().release();

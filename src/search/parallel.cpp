@@ -118,21 +118,23 @@ NodeHandle fan_out_first(GumboNode* start, const Tree& tree, Test test,
     if (worker_count == 0) return tree.wrap_node(first_element(start, 64, test));
 
     const std::vector<Chunk> chunks = split_evenly(nodes.size(), worker_count);
-    NodeHandle first_match;
+    // Each worker keeps its chunk's earliest match; a worker stops once an earlier chunk has
+    // one, since its own can no longer be the answer. The answer is the earliest match of the
+    // earliest chunk that has one, the same on every run.
+    std::vector<GumboNode*> chunk_first(worker_count, nullptr);
+    std::atomic<std::size_t> earliest_chunk{worker_count};
     std::atomic<bool> stop_requested{false};
-    std::mutex results_mutex;
     WorkerGroup workers(worker_count);
 
     auto work = [&](std::size_t i) {
         const auto [offset, length] = chunks[i];
         for (std::size_t j = offset; j < offset + length; ++j) {
-            if (stop_requested.load()) return;
+            if (stop_requested.load() || earliest_chunk.load() < i) return;
             if (!test(nodes[j])) continue;
-            // Lock order: results_mutex, then the tree's handle_mutex inside wrap_node.
-            std::lock_guard<std::mutex> lock(results_mutex);
-            if (stop_requested.load()) return;
-            first_match = tree.wrap_node(nodes[j]);
-            stop_requested.exchange(true);
+            chunk_first[i] = nodes[j];
+            std::size_t seen = earliest_chunk.load();
+            while (i < seen && !earliest_chunk.compare_exchange_weak(seen, i)) {
+            }
             return;
         }
     };
@@ -141,7 +143,8 @@ NodeHandle fan_out_first(GumboNode* start, const Tree& tree, Test test,
     if (report != nullptr) *report = ParallelRunReport{worker_count, timed_out};
     workers.rethrow_failure();
     if (timed_out) return tree.wrap_node(first_element(start, 64, test));
-    return first_match;
+    const std::size_t winner = earliest_chunk.load();
+    return winner < worker_count ? tree.wrap_node(chunk_first[winner]) : nullptr;
 }
 
 }  // namespace
