@@ -329,10 +329,12 @@ void exercise_tag_query(const NodeHandle& node, const std::string& tag, bool at_
 
     const MatchCriteria criteria{tag, {}};
     std::vector<NodeList> parallel_results;
+    // Every threaded first-match search answers the earliest match in document order.
+    NodeList parallel_firsts;
     for (const auto& config : parallel_configs()) {
         velkaron::ParallelRunReport report;
         parallel_results.push_back(velkaron::parallel_find_all(*node, criteria, config, &report));
-        (void)velkaron::parallel_find_first(*node, criteria, config, &report);
+        parallel_firsts.push_back(velkaron::parallel_find_first(*node, criteria, config, &report));
     }
     for (const auto& config : optimized_configs()) {
         velkaron::ParallelRunReport report;
@@ -344,7 +346,7 @@ void exercise_tag_query(const NodeHandle& node, const std::string& tag, bool at_
         // The public entry points, with the platform's thread count and thresholds.
         parallel_results.push_back(node->find_all_parallel(tag, {}, true));
         parallel_results.push_back(node->find_all_parallel_optimized(tag, {}, true));
-        (void)node->find_parallel(tag, {}, true);
+        parallel_firsts.push_back(node->find_parallel(tag, {}, true));
         (void)node->find_parallel_optimized(tag, {}, true);
     }
     parallel_results.push_back(node->find_all_parallel(tag, {}, false));
@@ -360,6 +362,7 @@ void exercise_tag_query(const NodeHandle& node, const std::string& tag, bool at_
     CHECK(pointer(first) == expected_first, tag);
     CHECK(pointer(first_ultra) == expected_first, tag);
     CHECK(pointer(first_bulk) == expected_first, tag);
+    for (const NodeHandle& found : parallel_firsts) CHECK(pointer(found) == expected_first, tag);
     if (node->is_element()) {
         // The same elements minus the start node (the walks above do not enter the document
         // node, while this one does).

@@ -68,18 +68,36 @@ fuzz: fuzz-native fuzz-python
 fuzz-native: $(FUZZ_TARGET)
 	$(call run_fuzzer,$(FUZZ_TARGET),$(FUZZ_CACHE)/native,$(FUZZ_BUDGET))
 
-# The binding's target runs against the installed module; atheris comes from PyPI.
+# atheris comes from PyPI. Leak checking is off: the interpreter keeps memory until exit.
 FUZZ_ATHERIS_STAMP := $(VENV)/.atheris-installed
+FUZZ_ATHERIS_RUNTIME = $$($(PYTHON) -c 'import atheris; print(atheris.path())')/asan_with_fuzzer.so
 
 $(FUZZ_ATHERIS_STAMP): $(TOOLS_STAMP)
 	$(PYTHON) -m pip install -q atheris
 	touch $@
 
-fuzz-python: $(BUILD_STAMP) $(FUZZ_ATHERIS_STAMP)
-	$(call run_fuzzer,$(PYTHON) fuzz/fuzz_binding.py,$(FUZZ_CACHE)/python,$(FUZZ_BUDGET))
+fuzz-python: $(FUZZ_PYTHON_MODULE) $(FUZZ_ATHERIS_STAMP)
+	$(call run_fuzzer,LD_PRELOAD="$(FUZZ_ATHERIS_RUNTIME) $$(clang++ -print-file-name=libstdc++.so)" \
+	  ASAN_OPTIONS=detect_leaks=0 PYTHONPATH=$(abspath $(FUZZ_PYTHON_BUILD)):$(abspath python) \
+	  $(PYTHON) fuzz/fuzz_binding.py,$(FUZZ_CACHE)/python,$(FUZZ_BUDGET))
 
 # A fixed seed, so a CI run explores the same inputs each time and a finding reproduces.
 FUZZ_CI_SEED ?= 1
 
 fuzz-ci: $(FUZZ_TARGET)
 	$(call run_fuzzer,$(FUZZ_TARGET),$(FUZZ_CACHE)/native,-max_total_time=60 -seed=$(FUZZ_CI_SEED))
+
+# The binding's target fuzzes a module of its own: built by clang with coverage counters for
+# the fuzzer and with AddressSanitizer and UndefinedBehaviorSanitizer, loaded after atheris's
+# sanitizer-and-fuzzer runtime.
+FUZZ_PYTHON_BUILD := build/fuzz-python
+FUZZ_PYTHON_MODULE := $(FUZZ_PYTHON_BUILD)/.module-built
+
+$(FUZZ_PYTHON_MODULE): $(FUZZ_CORE_SOURCES) src/module/* CMakeLists.txt | $(TOOLS_STAMP) fuzz-tools
+	$(VENV)/bin/cmake -S . -B $(FUZZ_PYTHON_BUILD) -G Ninja \
+	  -DCMAKE_MAKE_PROGRAM=$(abspath $(VENV))/bin/ninja -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKARON_BUILD_MODULE=ON -DVELKARON_SANITIZE=$(FUZZ_SANITIZE) \
+	  "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link $(FUZZ_FLAGS)" \
+	  -DPython_EXECUTABLE=$(abspath $(PYTHON)) -Dpybind11_DIR="$$($(PYTHON) -m pybind11 --cmakedir)" >/dev/null
+	$(VENV)/bin/cmake --build $(FUZZ_PYTHON_BUILD) --target _velkaron
+	touch $@

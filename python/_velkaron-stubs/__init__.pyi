@@ -14,8 +14,18 @@ class SelectorError(ValueError):
 class Tree:
     """A parsed HTML document."""
 
-    def __init__(self, html: str | bytes | bytearray, /) -> None:
+    def __init__(
+        self,
+        html: str | bytes | bytearray,
+        /,
+        *,
+        max_attributes: SupportsIndex | None = 1000,
+        max_depth: SupportsIndex | None = 512,
+    ) -> None:
         """Parse ``html``; parsing stops at the first NUL character."""
+        # Attributes past max_attributes on one start tag are dropped, as repeated names are;
+        # start tags nested deeper than max_depth are dropped with their end tags, and their
+        # content joins the deepest element kept. None lifts a limit.
         # Bytes are taken as UTF-8 less a leading byte-order mark; a str holding a lone
         # surrogate raises UnicodeEncodeError. velkaron.parse picks the encoding of bytes.
     @property

@@ -10,10 +10,13 @@
 
 namespace velkaron {
 
-Tree::Tree(const std::string& html) {
+Tree::Tree(const std::string& html, const MarkupLimits& limits) {
     // The parser's source spans point into this text until the constructor returns.
     const std::unique_ptr<std::string> repaired = without_overflowing_references(html);
-    const std::string& source = repaired != nullptr ? *repaired : html;
+    const std::unique_ptr<std::string> limited =
+        within_limits(repaired != nullptr ? *repaired : html, limits);
+    const std::string& source =
+        limited != nullptr ? *limited : (repaired != nullptr ? *repaired : html);
     // The document ends at the first NUL byte.
     source_length = std::strlen(source.c_str());
     output = parse_document(source.c_str(), source_length);

@@ -10,6 +10,7 @@
 #include "document/attribute_repair.h"
 #include "document/handle_cache.h"
 #include "document/source_names.h"
+#include "document/markup_limits.h"
 #include "node/handle_types.h"
 
 namespace velkaron {
@@ -21,7 +22,7 @@ class ZeroContextIndex;
 // indexes and the handle cache. Neither copyable nor movable: handles and indexes point at it.
 class Tree {
 public:
-    explicit Tree(const std::string& html);
+    explicit Tree(const std::string& html, const MarkupLimits& limits = MarkupLimits());
     ~Tree();
     Tree(const Tree&) = delete;
     Tree& operator=(const Tree&) = delete;

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string_view>
 
+#include <optional>
+
 #include "document/tree.h"
 #include "module/initialised_caster.h"
 #include "module/node_caster.h"
@@ -22,6 +24,7 @@
 namespace py = pybind11;
 using namespace pybind11::literals;
 using velkaron::AttributeMap;
+using velkaron::MarkupLimits;
 using velkaron::Node;
 using velkaron::Tree;
 
@@ -125,6 +128,15 @@ py::object same_node(const Node& node, const py::object& other) {
 
 std::size_t node_hash(const Node& node) { return std::hash<const void*>()(node.gumbo()); }
 
+// A limit of None lifts it.
+std::unique_ptr<Tree> make_tree(const SourceText& html, std::optional<std::size_t> max_attributes,
+                                std::optional<std::size_t> max_depth) {
+    MarkupLimits limits;
+    limits.max_attributes = max_attributes.value_or(MarkupLimits::unlimited);
+    limits.max_depth = max_depth.value_or(MarkupLimits::unlimited);
+    return std::make_unique<Tree>(source_text(html), limits);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
@@ -136,7 +148,9 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
 
     const AttributeMap no_attributes;
 
-    tree.def(py::init([](const SourceText& html) { return std::make_unique<Tree>(source_text(html)); }))
+    tree.def(py::init(&make_tree), "html"_a, py::pos_only(), py::kw_only(),
+             "max_attributes"_a = MarkupLimits().max_attributes,
+             "max_depth"_a = MarkupLimits().max_depth)
         .def_property_readonly("root", &Tree::get_root, "The root element of the document",
                                py::return_value_policy::reference_internal)
         .def_property_readonly("html", [](const Tree& tree) {

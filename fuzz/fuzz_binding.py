@@ -1,0 +1,110 @@
+"""atheris target: the Python binding, driven the way a user's code drives it.
+
+Parses the input (as bytes, or as text decoded with replacement), then walks a few nodes picked
+from the input with navigation, text, attributes, every search strategy, the whole-document
+queries and the tree's own queries, with names, classes and values taken from the document.
+Besides crashes of the interpreter (a signal is a finding), it fails when strategies that
+must agree disagree, or when a call raises anything other than the documented exceptions.
+Run through `make fuzz-python`; libFuzzer options (-runs, -max_total_time, -max_len) pass on.
+"""
+
+import sys
+
+import atheris
+
+with atheris.instrument_imports():
+    import velkaron
+
+STRATEGIES_ALL = ("find_all", "find_all_bulk", "find_all_ultra_fast", "find_all_parallel",
+                  "find_all_parallel_optimized")
+STRATEGIES_FIRST = ("find", "find_bulk", "find_ultra_fast", "find_parallel",
+                    "find_parallel_optimized")
+# What a call with arguments of the wrong kind may raise.
+MISUSE = (TypeError, ValueError)
+WRONG_ARGUMENTS = ((None,), (1.5,), (b"\xff",), ({"a": 1},), ("a", "b", "c", "d"))
+# Class-valued queries from one node answer one question in every strategy.
+CLASS_AGREEING = ("find_all", "find_all_bulk", "find_all_ultra_fast")
+
+
+def material(root, pick):
+    """Tag names, attribute pairs and class tokens found in the document."""
+    names, pairs, classes = [], [], []
+    for node in root.get_descendants()[:64]:
+        names.append(node.get_name())
+        for key, value in node.get_attributes().items():
+            pairs.append((key, value))
+            if key == "class":
+                classes.extend(value.split())
+    names.append(pick.ConsumeUnicodeNoSurrogates(8))
+    return names, pairs, classes
+
+
+def check_searches(node, name, attrs):
+    answers = [getattr(node, method)(name, attrs) for method in STRATEGIES_ALL]
+    firsts = [getattr(node, method)(name, attrs) for method in STRATEGIES_FIRST]
+    if name.islower() and name.isascii() and not attrs:
+        assert all(answer == answers[0] for answer in answers), (name, attrs)
+        expected_first = answers[0][0] if answers[0] else None
+        assert all(first == expected_first for first in firsts), (name, attrs)
+
+
+def exercise_node(node, names, pairs, classes, pick):
+    node.get_name(), node.get_attributes(), node.get_text(), node.get_strings()
+    node.get_text_with_separator_stripped(pick.ConsumeUnicodeNoSurrogates(2))
+    node.get_stripped_strings(), node.get_direct_text(), node.get_all_parents()
+    node.get_next_sibling(), node.get_previous_element(), node.get_children()
+    node.get_all_next_siblings_including_text(), node.get_all_previous_siblings_including_text()
+    name = pick.PickValueInList(list(names))
+    check_searches(node, name, {})
+    if pairs:
+        key, value = pick.PickValueInList(list(pairs))
+        check_searches(node, pick.PickValueInList(list(["", name])), {key: value})
+        assert node.get_attribute(key) == node.get_attributes().get(key, "")
+    if classes:
+        token = pick.PickValueInList(list(classes))
+        answers = [getattr(node, m)("", {"class": token}) for m in CLASS_AGREEING]
+        assert answers[0] == answers[1] == answers[2], token
+    node.find_descendants_by_tag(name)
+    method = getattr(node, pick.PickValueInList(list(STRATEGIES_ALL + ("get_attribute", "insert"))))
+    try:
+        method(*pick.PickValueInList(list(WRONG_ARGUMENTS)))
+    except MISUSE:
+        pass
+
+
+def exercise_whole_document(tree, root, names, pairs, classes, pick):
+    name, token = pick.PickValueInList(list(names)), pick.PickValueInList(list(classes or [""]))
+    assert root.count_elements_by_tag(name) == len(root.find_all(name)) or not name.islower()
+    root.get_all_text_by_tag(name), root.get_all_text_by_class(token)
+    root.count_elements_by_class(token), root.get_all_hrefs(), root.get_all_src_attributes()
+    if pairs:
+        tree.find_by_attribute(*pick.PickValueInList(list(pairs)))
+    tree.find_by_text_content(root.get_text()[:16])
+    tree.get_nth_element(pick.ConsumeIntInRange(0, 80))
+    tree.get_indexed_element_count(), tree.create_element(name, {})
+
+
+def TestOneInput(data):
+    pick = atheris.FuzzedDataProvider(data[:64])
+    html = data[64:]
+    if pick.ConsumeBool():
+        html = html.decode("utf-8", errors="replace")
+    tree = velkaron.Tree(html)
+    root = tree.get_root()
+    if root is None:
+        return
+    names, pairs, classes = material(root, pick)
+    exercise_whole_document(tree, root, names, pairs, classes, pick)
+    nodes = [root] + root.get_all_descendants_with_text()[:200]
+    for _ in range(3):
+        exercise_node(pick.PickValueInList(list(nodes)), names, pairs, classes, pick)
+    if pick.ConsumeProbability() < 0.02:
+        try:
+            velkaron.Node.__new__(velkaron.Node).get_text()
+        except ValueError:
+            pass
+
+
+if __name__ == "__main__":
+    atheris.Setup(sys.argv, TestOneInput)
+    atheris.Fuzz()

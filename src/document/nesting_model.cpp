@@ -1,0 +1,275 @@
+#include "document/nesting_model.h"
+
+#include <utility>
+
+namespace velkaron {
+
+namespace {
+
+// What the model needs to know of an element: the groups it belongs to. A group is a bit;
+// the model keeps, per group, the stack positions of its open members.
+enum Category : unsigned {
+    paragraph,
+    list_item,
+    definition,
+    link,
+    nobr,
+    button_scope,  // ends the scope in which a paragraph is closed
+    marker,        // ends the scope of links and of a nested table
+    special,       // ends the scope in which a list item or definition is closed
+    cell,
+    row,
+    table,
+    table_section,
+    heading,
+    ruby,
+    option,
+    select,
+    button,
+};
+
+constexpr unsigned bit(Category c) { return 1u << c; }
+
+unsigned categories_of(GumboTag tag) {
+    switch (tag) {
+        case GUMBO_TAG_P: return bit(paragraph);
+        case GUMBO_TAG_LI: return bit(list_item);
+        case GUMBO_TAG_DD:
+        case GUMBO_TAG_DT: return bit(definition);
+        case GUMBO_TAG_A: return bit(link);
+        case GUMBO_TAG_NOBR: return bit(nobr);
+        case GUMBO_TAG_TD:
+        case GUMBO_TAG_TH: return bit(cell) | bit(marker) | bit(button_scope) | bit(special);
+        case GUMBO_TAG_CAPTION:
+        case GUMBO_TAG_APPLET:
+        case GUMBO_TAG_MARQUEE:
+        case GUMBO_TAG_OBJECT:
+        case GUMBO_TAG_TEMPLATE: return bit(marker) | bit(button_scope) | bit(special);
+        case GUMBO_TAG_TABLE: return bit(table) | bit(button_scope) | bit(special);
+        case GUMBO_TAG_TR: return bit(row) | bit(special);
+        case GUMBO_TAG_THEAD:
+        case GUMBO_TAG_TBODY:
+        case GUMBO_TAG_TFOOT: return bit(table_section) | bit(special);
+        case GUMBO_TAG_SVG:
+        case GUMBO_TAG_MATH: return bit(button_scope) | bit(special);
+        case GUMBO_TAG_BUTTON: return bit(button) | bit(button_scope) | bit(special);
+        case GUMBO_TAG_H1:
+        case GUMBO_TAG_H2:
+        case GUMBO_TAG_H3:
+        case GUMBO_TAG_H4:
+        case GUMBO_TAG_H5:
+        case GUMBO_TAG_H6: return bit(heading) | bit(special);
+        case GUMBO_TAG_RB:
+        case GUMBO_TAG_RP:
+        case GUMBO_TAG_RT:
+        case GUMBO_TAG_RTC: return bit(ruby);
+        case GUMBO_TAG_OPTION: return bit(option);
+        case GUMBO_TAG_OPTGROUP: return bit(option) | bit(special);
+        case GUMBO_TAG_SELECT: return bit(select) | bit(special);
+        case GUMBO_TAG_UL:
+        case GUMBO_TAG_OL:
+        case GUMBO_TAG_MENU:
+        case GUMBO_TAG_DL:
+        case GUMBO_TAG_ARTICLE:
+        case GUMBO_TAG_ASIDE:
+        case GUMBO_TAG_BLOCKQUOTE:
+        case GUMBO_TAG_CENTER:
+        case GUMBO_TAG_DETAILS:
+        case GUMBO_TAG_DIR:
+        case GUMBO_TAG_FIELDSET:
+        case GUMBO_TAG_FIGCAPTION:
+        case GUMBO_TAG_FIGURE:
+        case GUMBO_TAG_FOOTER:
+        case GUMBO_TAG_HEADER:
+        case GUMBO_TAG_HGROUP:
+        case GUMBO_TAG_MAIN:
+        case GUMBO_TAG_NAV:
+        case GUMBO_TAG_SECTION:
+        case GUMBO_TAG_SUMMARY:
+        case GUMBO_TAG_PRE:
+        case GUMBO_TAG_LISTING:
+        case GUMBO_TAG_FORM: return bit(special);
+        default: return 0;
+    }
+}
+
+// Start tags that close an open paragraph in button scope.
+bool closes_paragraph(GumboTag tag) {
+    switch (tag) {
+        case GUMBO_TAG_ADDRESS:
+        case GUMBO_TAG_DIV:
+        case GUMBO_TAG_P:
+        case GUMBO_TAG_HR:
+        case GUMBO_TAG_XMP:
+        case GUMBO_TAG_PLAINTEXT:
+        case GUMBO_TAG_LI:
+        case GUMBO_TAG_DD:
+        case GUMBO_TAG_DT:
+            return true;
+        default:
+            return (categories_of(tag) & (bit(special) | bit(heading))) != 0 &&
+                   (categories_of(tag) & (bit(cell) | bit(row) | bit(table_section) |
+                                          bit(marker) | bit(button) | bit(select) |
+                                          bit(option))) == 0 &&
+                   tag != GUMBO_TAG_SVG && tag != GUMBO_TAG_MATH;
+    }
+}
+
+// Elements that never hold children, and those the parser merges instead of opening.
+bool never_opens(GumboTag tag) {
+    switch (tag) {
+        case GUMBO_TAG_AREA: case GUMBO_TAG_BASE: case GUMBO_TAG_BASEFONT:
+        case GUMBO_TAG_BGSOUND: case GUMBO_TAG_BR: case GUMBO_TAG_COL: case GUMBO_TAG_EMBED:
+        case GUMBO_TAG_FRAME: case GUMBO_TAG_HR: case GUMBO_TAG_IMAGE: case GUMBO_TAG_IMG:
+        case GUMBO_TAG_INPUT: case GUMBO_TAG_KEYGEN: case GUMBO_TAG_LINK: case GUMBO_TAG_META:
+        case GUMBO_TAG_PARAM: case GUMBO_TAG_SOURCE: case GUMBO_TAG_TRACK: case GUMBO_TAG_WBR:
+        case GUMBO_TAG_HTML: case GUMBO_TAG_HEAD: case GUMBO_TAG_BODY:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string lower_case(std::string_view name) {
+    std::string lowered(name);
+    for (char& c : lowered) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lowered;
+}
+
+GumboTag tag_of(std::string_view name) {
+    return gumbo_tagn_enum(name.data(), static_cast<unsigned int>(name.size()));
+}
+
+}  // namespace
+
+bool holds_raw_text(GumboTag tag) {
+    switch (tag) {
+        case GUMBO_TAG_SCRIPT: case GUMBO_TAG_STYLE: case GUMBO_TAG_TEXTAREA:
+        case GUMBO_TAG_TITLE: case GUMBO_TAG_XMP: case GUMBO_TAG_IFRAME:
+        case GUMBO_TAG_NOEMBED: case GUMBO_TAG_NOFRAMES: case GUMBO_TAG_PLAINTEXT:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool NestingModel::start(std::string_view name, bool self_closing) {
+    const GumboTag tag = tag_of(name);
+    close_implied_by(tag);
+    if (never_opens(tag)) return true;
+    // Self-closing syntax closes an element only inside SVG or MathML.
+    if (self_closing && (known_open[GUMBO_TAG_SVG] > 0 || known_open[GUMBO_TAG_MATH] > 0)) {
+        return true;
+    }
+    const bool dropped = kept_depth >= max_depth && !holds_raw_text(tag);
+    push(tag, tag == GUMBO_TAG_UNKNOWN ? lower_case(name) : std::string(), dropped);
+    return !dropped;
+}
+
+bool NestingModel::end(std::string_view name) {
+    const GumboTag tag = tag_of(name);
+    if (never_opens(tag)) return true;
+    const std::string unknown_name = tag == GUMBO_TAG_UNKNOWN ? lower_case(name) : std::string();
+    if (tag == GUMBO_TAG_UNKNOWN) {
+        const auto found = unknown_open.find(unknown_name);
+        if (found == unknown_open.end() || found->second == 0) return true;
+    } else if (known_open[tag] == 0) {
+        return true;
+    }
+    return !pop_to_name(tag, unknown_name);
+}
+
+void NestingModel::close_implied_by(GumboTag tag) {
+    if (closes_paragraph(tag)) close_in_scope(paragraph, bit(button_scope));
+    switch (tag) {
+        case GUMBO_TAG_LI:
+            close_in_scope(list_item, bit(special));
+            break;
+        case GUMBO_TAG_DD:
+        case GUMBO_TAG_DT:
+            close_in_scope(definition, bit(special));
+            break;
+        case GUMBO_TAG_A:
+            close_in_scope(link, bit(marker));
+            break;
+        case GUMBO_TAG_NOBR:
+            close_in_scope(nobr, bit(marker));
+            break;
+        case GUMBO_TAG_BUTTON:
+            close_in_scope(button, bit(marker) | bit(table));
+            break;
+        case GUMBO_TAG_SELECT:
+            close_in_scope(select, bit(marker) | bit(table));
+            break;
+        case GUMBO_TAG_TABLE:
+            close_in_scope(table, bit(marker));
+            break;
+        case GUMBO_TAG_THEAD:
+        case GUMBO_TAG_TBODY:
+        case GUMBO_TAG_TFOOT:
+            close_in_scope(table_section, bit(table));
+            [[fallthrough]];
+        case GUMBO_TAG_TR:
+            close_in_scope(row, bit(table));
+            [[fallthrough]];
+        case GUMBO_TAG_TD:
+        case GUMBO_TAG_TH:
+            close_in_scope(cell, bit(table));
+            break;
+        default:
+            break;
+    }
+    // Closed only when they are the current element.
+    const unsigned same_level = categories_of(tag) & (bit(heading) | bit(ruby) | bit(option));
+    while (same_level != 0 && !stack.empty() && (stack.back().categories & same_level) != 0) {
+        pop();
+    }
+}
+
+bool NestingModel::close_in_scope(unsigned category, unsigned barriers) {
+    if (positions[category].empty()) return false;
+    const std::size_t at = positions[category].back();
+    for (unsigned b = 0; b < category_count; ++b) {
+        if ((barriers & (1u << b)) != 0 && !positions[b].empty() && positions[b].back() > at) {
+            return false;
+        }
+    }
+    while (stack.size() > at) pop();
+    return true;
+}
+
+std::size_t& NestingModel::open_count(GumboTag tag, const std::string& unknown_name) {
+    return tag == GUMBO_TAG_UNKNOWN ? unknown_open[unknown_name] : known_open[tag];
+}
+
+void NestingModel::push(GumboTag tag, std::string unknown_name, bool dropped) {
+    const unsigned categories = categories_of(tag);
+    for (unsigned b = 0; b < category_count; ++b) {
+        if ((categories & (1u << b)) != 0) positions[b].push_back(stack.size());
+    }
+    ++open_count(tag, unknown_name);
+    if (!dropped) ++kept_depth;
+    stack.push_back(Entry{tag, std::move(unknown_name), dropped, categories});
+}
+
+NestingModel::Entry NestingModel::pop() {
+    Entry entry = std::move(stack.back());
+    stack.pop_back();
+    for (unsigned b = 0; b < category_count; ++b) {
+        if ((entry.categories & (1u << b)) != 0) positions[b].pop_back();
+    }
+    --open_count(entry.tag, entry.unknown_name);
+    if (!entry.dropped) --kept_depth;
+    return entry;
+}
+
+bool NestingModel::pop_to_name(GumboTag tag, const std::string& unknown_name) {
+    for (;;) {
+        const Entry entry = pop();
+        if (entry.tag == tag && entry.unknown_name == unknown_name) return entry.dropped;
+    }
+}
+
+}  // namespace velkaron
