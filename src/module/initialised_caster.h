@@ -32,7 +32,8 @@ void refuse_uninitialised(handle source) {
     if (info == nullptr || !isinstance(source, reinterpret_cast<PyObject*>(info->type))) return;
     value_and_holder slot =
         reinterpret_cast<instance*>(source.ptr())->get_value_and_holder(info, false);
-    if (slot && !slot.holder_constructed()) {
+    // A missing value pointer is no answer: pybind11 allocates one, uninitialised, on load.
+    if (slot.inst != nullptr && !slot.holder_constructed()) {
         throw value_error(velkaron::never_initialised_message(static_cast<const T*>(nullptr)));
     }
 }

@@ -128,6 +128,13 @@ py::object same_node(const Node& node, const py::object& other) {
 
 std::size_t node_hash(const Node& node) { return std::hash<const void*>()(node.gumbo()); }
 
+// Trees and nodes view native data and cannot be pickled or copied. Said here because the
+// inherited __reduce__ would try to make a bare pybind11 object, which aborts the process.
+py::object refuse_pickling(const py::handle& self) {
+    throw py::type_error("cannot pickle '" + std::string(Py_TYPE(self.ptr())->tp_name) +
+                         "' object");
+}
+
 // A limit of None lifts it.
 std::unique_ptr<Tree> make_tree(const SourceText& html, std::optional<std::size_t> max_attributes,
                                 std::optional<std::size_t> max_depth) {
@@ -151,6 +158,7 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
     tree.def(py::init(&make_tree), "html"_a, py::pos_only(), py::kw_only(),
              "max_attributes"_a = MarkupLimits().max_attributes,
              "max_depth"_a = MarkupLimits().max_depth)
+        .def("__reduce__", &refuse_pickling)
         .def_property_readonly("root", &Tree::get_root, "The root element of the document",
                                py::return_value_policy::reference_internal)
         .def_property_readonly("html", [](const Tree& tree) {
@@ -180,6 +188,7 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
         .def("select_one", &Tree::select_one,
              "The first element matching a CSS selector, or None", "css"_a);
 
+    node.def("__reduce__", &refuse_pickling);
     node.def_property_readonly("tag", [](const Node& n) { return utf8(velkaron::real_tag_name(n.gumbo())); },
                                "The element's real name; empty for other kinds of node")
         .def_property_readonly("attrs", &attrs_of,
