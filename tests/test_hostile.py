@@ -44,7 +44,8 @@ def test_huge_attribute_lists_and_values():
     count = 10_000
     tree = velkaron.Tree("<div " + " ".join(f"a{i}='v{i}'" for i in range(count)) + " class='last'>x</div>"
                          + "<p " + " ".join(f"a='{i}'" for i in range(5000)) + ">x</p>"
-                         + f"<b title='{'v' * 5_000_000}' class='{' '.join(f'c{i}' for i in range(100_000))}'>y</b>")
+                         + f"<b title='{'v' * 5_000_000}' class='{' '.join(f'c{i}' for i in range(100_000))}'>y</b>",
+                         max_attributes=None)
     root = tree.get_root()
     div, last = root.find("div"), f"a{count - 1}"
     assert len(div.get_attributes()) == count + 1 and div.get_attribute(last) == f"v{count - 1}"
@@ -71,7 +72,7 @@ def test_a_million_siblings():
 
 def test_deep_nesting_in_linear_time_from_a_thread():
     depth = 300_000
-    tree = velkaron.Tree("<span class=c>" * depth + "<i id=deep>leaf</i>")
+    tree = velkaron.Tree("<span class=c>" * depth + "<i id=deep>leaf</i>", max_depth=None)
     root, started, results = tree.get_root(), time.perf_counter(), []
 
     def work():  # Python threads run on smaller native stacks than the main thread
@@ -93,7 +94,7 @@ import json, resource, sys, velkaron
 resource.setrlimit(resource.RLIMIT_AS, (3 << 30, 3 << 30))  # a runaway parser fails fast
 peak = lambda: int(next(l for l in open("/proc/self/status") if l.startswith("VmHWM")).split()[1])
 before = peak()
-tree = velkaron.Tree("<div>" * 25000)
+tree = velkaron.Tree("<div>" * 25000, max_depth=None)
 print(json.dumps([peak() - before, tree.get_indexed_element_count(), len(tree.get_root().find_all("div"))]))
 """
 
