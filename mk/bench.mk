@@ -11,12 +11,19 @@ BENCH_NATIVE := $(BENCH_BUILD_DIR)/bench_parse
 BENCH_PEERS_STAMP := $(VENV)/.bench-peers-installed
 BENCH_ARGS ?=
 
-.PHONY: bench bench-quick bench-native
+BENCH_MEMORY := $(BENCH_BUILD_DIR)/bench_memory
 
-bench: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
+.PHONY: bench bench-quick bench-native bench-hostile
+
+bench: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE) bench-hostile
 	$(PYTHON) bench/compare.py --native $(BENCH_NATIVE) $(BENCH_ARGS)
 	$(PYTHON) bench/chart.py
 	$(PYTHON) bench/selectors.py --json bench/results/selectors.json
+
+# The hostile pages of the test table at full size, beside lxml and selectolax, with the
+# split of velkaron's memory between gumbo's tree and its own structures.
+bench-hostile: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
+	$(PYTHON) bench/hostile.py --native-memory $(BENCH_MEMORY) --json bench/results/hostile.json
 
 bench-quick: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
 	$(PYTHON) bench/compare.py --quick --native $(BENCH_NATIVE) $(BENCH_ARGS)
@@ -34,9 +41,9 @@ $(BENCH_PEERS_STAMP): bench/requirements.txt $(TOOLS_STAMP)
 	done
 	touch $@
 
-# Only the benchmark target is built: other programs under native/ are not needed here.
+# Only the benchmark programs are built: other programs under native/ are not needed here.
 $(BENCH_NATIVE): $(TOOLS_STAMP) native/bench_parse.cpp $(SOURCES)
 	PATH="$(abspath $(VENV)/bin):$$PATH" $(VENV)/bin/cmake -S . -B $(BENCH_BUILD_DIR) -G Ninja \
 		-DCMAKE_BUILD_TYPE=Release -DVELKARON_BUILD_MODULE=OFF -DVELKARON_BUILD_NATIVE_TOOLS=ON
-	PATH="$(abspath $(VENV)/bin):$$PATH" $(VENV)/bin/cmake --build $(BENCH_BUILD_DIR) --target bench_parse
+	PATH="$(abspath $(VENV)/bin):$$PATH" $(VENV)/bin/cmake --build $(BENCH_BUILD_DIR) --target bench_parse bench_memory
 	touch $@

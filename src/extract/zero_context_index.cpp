@@ -73,10 +73,7 @@ QueryResult ZeroContextIndex::answer(const ZeroContextQuery& query) const {
 }
 
 const QueryResult& ZeroContextIndex::cached_answer(const ZeroContextQuery& query) {
-    std::string key = query_key(query);
-    auto cached = result_cache.find(key);
-    if (cached != result_cache.end()) return cached->second;
-    return result_cache.emplace(std::move(key), answer(query)).first->second;
+    return result_cache.get(query_key(query), [&] { return answer(query); });
 }
 
 std::vector<QueryResult> ZeroContextIndex::execute_queries(

@@ -5,12 +5,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <variant>
 #include <vector>
 
 #include "document/keyed_lists.h"
 #include "document/tag_table.h"
+#include "extract/result_cache.h"
 #include "node/handle_types.h"
 
 namespace velkaron {
@@ -38,6 +38,8 @@ using QueryResult = std::variant<Positions, std::uint64_t>;
 // questions are answered without walking the tree and without a handle per match.
 class ZeroContextIndex {
 public:
+    static constexpr std::size_t result_cache_entries = 128;
+
     // Starts empty; fill it with add() in document order, or build() from a root element.
     explicit ZeroContextIndex(const Tree* tree) : tree(tree) {}
 
@@ -68,8 +70,8 @@ private:
     TagTable<Positions> tag_map;
     // Keys view the parser's class attribute values, which live as long as the tree.
     KeyedLists<std::string_view, std::uint64_t> class_map;
-    // Never evicted: lives as long as the tree. Only the interpreter thread touches it.
-    std::unordered_map<std::string, QueryResult> result_cache;
+    // The most recent distinct queries' answers. Only the interpreter thread touches it.
+    ResultCache<QueryResult> result_cache{result_cache_entries};
 };
 
 }  // namespace velkaron
