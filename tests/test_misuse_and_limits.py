@@ -120,6 +120,12 @@ def test_common_markup_repeated_stays_within_a_small_depth_cap(pattern):
     assert velkaron.Tree(html, max_depth=12).root.html == velkaron.Tree(html, max_depth=None).root.html
 
 
+@pytest.mark.parametrize("data", ["<div>" * 600, ("<div>" * 600).encode("utf-16")])
+def test_parse_passes_the_limits_on(data):
+    assert len(velkaron.parse(data, max_depth=3).root.find_all("div")) == 3
+    assert len(velkaron.parse(data).root.find_all("div")) == 512
+
+
 @pytest.mark.parametrize("limits", [{"max_depth": -1}, {"max_attributes": "9"}, {"depth": 3}])
 def test_limits_take_counts_or_none(limits):
     with pytest.raises(TypeError):

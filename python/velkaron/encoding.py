@@ -168,12 +168,15 @@ def decode(data: bytes | bytearray, name: str) -> str:
 
 
 def parse(data: str | bytes | bytearray | memoryview, encoding: str | None = None, *,
-          default: str | None = None) -> Tree:
+          default: str | None = None, max_attributes: int | None = 1000,
+          max_depth: int | None = 512) -> Tree:
     """Parse a page given as text or as bytes in any encoding; ``Tree.encoding`` tells which
     encoding was used (``"utf-8"`` for text). ``default`` is the encoding assumed when no
-    byte-order mark, ``encoding`` or ``<meta>`` names one."""
+    byte-order mark, ``encoding`` or ``<meta>`` names one. ``max_attributes`` and
+    ``max_depth`` are the markup limits of ``Tree``."""
+    limits = {"max_attributes": max_attributes, "max_depth": max_depth}
     if isinstance(data, str):
-        return Tree(data.replace("\x00", "\ufffd") if "\x00" in data else data)
+        return Tree(data.replace("\x00", "\ufffd") if "\x00" in data else data, **limits)
     if isinstance(data, memoryview):
         data = data.tobytes()
     if not isinstance(data, (bytes, bytearray)):
@@ -187,6 +190,6 @@ def parse(data: str | bytes | bytearray | memoryview, encoding: str | None = Non
         source = decode(data[bom:], name)
         if "\x00" in source:
             source = source.replace("\x00", "\ufffd")
-    tree = Tree(source)
+    tree = Tree(source, **limits)
     tree._set_encoding(name)
     return tree
