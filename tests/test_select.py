@@ -178,3 +178,15 @@ def test_cli_select_exit_status(capsys, tmp_path, args, status, error):
         code = exit_.code
     captured = capsys.readouterr()
     assert (code, captured.out) == (status, "") and error in captured.err
+
+
+def test_long_sibling_lists_count_places_like_short_ones():
+    items = "".join(f"<li>{i}</li>" if i % 4 else f"<p>{i}</p>" for i in range(100))
+    tree = velkaron.Tree(f"<div>{items}</div>")
+
+    def texts(css):
+        return [n.get_text() for n in tree.select_one("div").select(css)]
+    assert texts("li:nth-child(3n+1)") == [str(i) for i in range(100) if i % 3 == 0 and i % 4]
+    assert texts("p:nth-last-of-type(2)") == ["92"]
+    assert texts("li:nth-of-type(50)") == ["66"]
+    assert texts(":nth-last-child(1), :nth-child(-n+2)") == ["0", "1", "99"]

@@ -59,6 +59,9 @@ const char* selected_attribute(const Simple& simple, const GumboNode* element) {
     return nullptr;
 }
 
+// Sibling lists longer than this have their places computed once per query.
+constexpr unsigned int many_siblings = 32;
+
 bool is_html_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 bool operator_holds(AttributeOp op, std::string_view value, std::string_view wanted) {
@@ -116,12 +119,7 @@ Matcher::Outcome Matcher::match_from(const Complex& complex, std::size_t index,
             const GumboNode* parent = parent_element(element);
             return parent == nullptr ? Outcome::fails_completely : match_from(complex, next, parent);
         }
-        case Combinator::descendant:
-            for (const GumboNode* up = parent_element(element); up != nullptr; up = parent_element(up)) {
-                const Outcome outcome = match_from(complex, next, up);
-                if (outcome == Outcome::matched || outcome == Outcome::fails_completely) return outcome;
-            }
-            return Outcome::fails_completely;
+        case Combinator::descendant: return search_ancestors(complex, next, parent_element(element));
         case Combinator::next_sibling: {
             const GumboNode* before = element_sibling(element, -1);
             return before == nullptr ? Outcome::fails_all_siblings : match_from(complex, next, before);
@@ -136,6 +134,43 @@ Matcher::Outcome Matcher::match_from(const Complex& complex, std::size_t index,
         case Combinator::none: break;
     }
     return Outcome::fails_completely;
+}
+
+Matcher::AncestorSearch* Matcher::remembered_search(const Complex& complex, std::size_t index,
+                                                    const GumboNode* start) {
+    constexpr std::size_t slots = 1024;
+    if (searches.empty()) searches.resize(slots);
+    const auto key = reinterpret_cast<std::uintptr_t>(start) ^
+                     (reinterpret_cast<std::uintptr_t>(&complex) >> 4) ^ (index * 0x9E3779B1u);
+    return &searches[(key ^ (key >> 9)) % slots];
+}
+
+Matcher::Outcome Matcher::search_ancestors(const Complex& complex, std::size_t index,
+                                           const GumboNode* start) {
+    // Inside :has() the outcome also depends on the anchor: nothing is remembered there.
+    const bool remember = anchor == nullptr;
+    // The search from each element passed on the way up ends as the search from `start` does.
+    constexpr std::size_t passed_limit = 16;
+    const GumboNode* passed[passed_limit];
+    std::size_t passed_count = 0;
+    Outcome outcome = Outcome::fails_completely;
+    for (const GumboNode* up = start; up != nullptr; up = parent_element(up)) {
+        if (remember) {
+            const AncestorSearch* slot = remembered_search(complex, index, up);
+            if (slot->complex == &complex && slot->index == index && slot->start == up) {
+                outcome = slot->outcome;
+                break;
+            }
+            if (passed_count < passed_limit) passed[passed_count++] = up;
+        }
+        outcome = match_from(complex, index, up);
+        if (outcome == Outcome::matched || outcome == Outcome::fails_completely) break;
+        outcome = Outcome::fails_completely;
+    }
+    for (std::size_t i = 0; i < passed_count; ++i) {
+        *remembered_search(complex, index, passed[i]) = AncestorSearch{&complex, index, passed[i], outcome};
+    }
+    return outcome;
 }
 
 bool Matcher::compound_matches(const Compound& compound, const GumboNode* element) {
@@ -212,6 +247,15 @@ bool Matcher::nth_matches(const Simple& simple, const GumboNode* element) {
                           simple.kind == SimpleKind::nth_last_of_type;
     const bool of_type = simple.kind == SimpleKind::nth_of_type ||
                          simple.kind == SimpleKind::nth_last_of_type;
+    const GumboNode* parent = element->parent;
+    const GumboVector* siblings = children_of(parent);
+    if (siblings != nullptr && siblings->length > many_siblings && !simple.nested) {
+        const Places& places = places_under(parent, of_type);
+        const unsigned int i = index_in_parent(element, *siblings);
+        if (i < siblings->length) {
+            return an_plus_b(simple.a, simple.b, from_end ? places.from_end[i] : places.from_start[i]);
+        }
+    }
     const int step = from_end ? +1 : -1;
     std::int64_t position = 1;
     for (const GumboNode* sibling = element_sibling(element, step); sibling != nullptr;
@@ -221,6 +265,38 @@ bool Matcher::nth_matches(const Simple& simple, const GumboNode* element) {
         if (counts) ++position;
     }
     return an_plus_b(simple.a, simple.b, position);
+}
+
+const Matcher::Places& Matcher::places_under(const GumboNode* parent, bool of_type) {
+    auto& cache = of_type ? type_places : child_places;
+    const auto found = cache.find(parent);
+    if (found != cache.end()) return found->second;
+    const GumboVector& children = *children_of(parent);
+    Places places;
+    places.from_start.assign(children.length, 0);
+    places.from_end.assign(children.length, 0);
+    // Per type: the elements seen so far; a type is the first element seen of it.
+    std::vector<std::pair<const GumboNode*, std::uint32_t>> counts;
+    auto counter = [&](const GumboNode* child) -> std::uint32_t& {
+        if (!of_type) {
+            if (counts.empty()) counts.emplace_back(child, 0);
+            return counts.front().second;
+        }
+        for (auto& entry : counts) {
+            if (same_type(entry.first, child)) return entry.second;
+        }
+        counts.emplace_back(child, 0);
+        return counts.back().second;
+    };
+    for (unsigned int i = 0; i < children.length; ++i) {
+        const GumboNode* child = child_at(&children, i);
+        if (is_element_node(child)) places.from_start[i] = ++counter(child);
+    }
+    for (unsigned int i = 0; i < children.length; ++i) {
+        const GumboNode* child = child_at(&children, i);
+        if (is_element_node(child)) places.from_end[i] = counter(child) - places.from_start[i] + 1;
+    }
+    return cache.emplace(parent, std::move(places)).first->second;
 }
 
 bool Matcher::has_matches(const Simple& simple, const GumboNode* element) {

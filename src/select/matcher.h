@@ -5,6 +5,10 @@
 
 #include <gumbo.h>
 
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
 #include "select/selector.h"
 
 namespace velkaron::select {
@@ -33,9 +37,33 @@ private:
     bool has_matches(const Simple& simple, const GumboNode* element);
     bool relative_matches(const Complex& complex, Combinator leading, const GumboNode* element);
 
+    // The outcome of looking for a descendant combinator's left side among `start` and its
+    // ancestors. Candidates come in document order, so neighbours share ancestors: remembering
+    // the last searches turns their repeated walks up the tree into one lookup.
+    struct AncestorSearch {
+        const Complex* complex = nullptr;
+        std::size_t index = 0;
+        const GumboNode* start = nullptr;
+        Outcome outcome = Outcome::fails_here;
+    };
+    AncestorSearch* remembered_search(const Complex& complex, std::size_t index,
+                                      const GumboNode* start);
+    Outcome search_ancestors(const Complex& complex, std::size_t index, const GumboNode* start);
+
+    // An element's 1-based place among its element siblings (or those of its type), counted
+    // from the start and from the end; computed once per parent with many children.
+    struct Places {
+        std::vector<std::uint32_t> from_start;
+        std::vector<std::uint32_t> from_end;
+    };
+    const Places& places_under(const GumboNode* parent, bool of_type);
+
     const GumboNode* scope;
     // The element the relative selectors of the innermost :has() being tested are anchored at.
     const GumboNode* anchor = nullptr;
+    std::vector<AncestorSearch> searches;
+    std::unordered_map<const GumboNode*, Places> child_places;
+    std::unordered_map<const GumboNode*, Places> type_places;
 };
 
 }  // namespace velkaron::select
