@@ -65,7 +65,9 @@ enum class ValueCase : std::uint8_t { by_attribute, sensitive, insensitive };
 struct SelectorList;
 
 struct Simple {
-    SimpleKind kind = SimpleKind::tag;
+    explicit Simple(SimpleKind kind) : kind(kind) {}
+
+    SimpleKind kind;
     AttributeOp op = AttributeOp::equals;
     ValueCase value_case = ValueCase::by_attribute;
     GumboTag tag = GUMBO_TAG_UNKNOWN;
