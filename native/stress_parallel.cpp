@@ -1,6 +1,6 @@
-// Stress driver for the multi-threaded searches, meant to run under ThreadSanitizer: several
-// threads run parallel searches at once over one shared tree and over many trees, with
-// settings that start up to eight workers per search, force the time-out path, and let handles
+// Stress driver for the multi-threaded searches and batch parsing, meant to run under
+// ThreadSanitizer: a batch is parsed on worker threads, then several threads run parallel
+// searches and read text at once over one shared tree and over many trees, with settings that start up to eight workers per search, force the time-out path, and let handles
 // expire and be made again while other searches create them. Every answer is checked against
 // the sequential search of the same tree.
 //
@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "document/batch.h"
 #include "document/tree.h"
 #include "node/node.h"
 #include "search/criteria.h"
@@ -141,6 +142,10 @@ void search_target(const Target& target, Counters& counters, std::vector<NodeLis
     const OptimizedParallelConfig optimized_settings[] = {make_optimized_parallel_config(2),
                                                           make_optimized_parallel_config(16)};
     const Node& start = *target.start;
+    // Text of an element below the root: the first such read fills the tree's position table.
+    std::size_t string_bytes = 0;
+    for (const std::string& piece : start.get_strings()) string_bytes += piece.size();
+    expect(start.get_text().size() == string_bytes, counters, "get_text against get_strings");
 
     for (std::size_t q = 0; q < queries().size(); ++q) {
         const MatchCriteria& criteria = queries()[q].criteria;
@@ -209,6 +214,14 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 6; ++i) pool.push_back(make_target(300 + 150 * i, i));
 
     Counters counters;
+    // Batch parsing on worker threads: the same trees as parsing one by one, in input order.
+    std::vector<std::string> pages;
+    for (int i = 0; i < 8; ++i) pages.push_back(make_page(200 + 40 * i, i));
+    const std::vector<std::unique_ptr<Tree>> batch = parse_all(pages, thread_count);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        expect(batch[i]->get_root()->get_text() == Tree(pages[i]).get_root()->get_text(), counters,
+               "parse_all");
+    }
     std::vector<std::thread> threads;
     for (int t = 0; t < thread_count; ++t) {
         threads.emplace_back([&, t]() {

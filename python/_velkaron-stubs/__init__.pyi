@@ -4,7 +4,7 @@
 # ``_velkaron-stubs``: type checkers take stubs for an installed top-level extension module from
 # such a package, and not from a ``_velkaron.pyi`` lying beside the module.
 
-from collections.abc import Mapping
+from collections.abc import Mapping, Sequence
 from typing import SupportsIndex
 
 class SelectorError(ValueError):
@@ -227,3 +227,6 @@ class Node:
         """This element or its nearest ancestor matching a CSS selector, or None"""
     def test_method(self) -> str:
         """Test method to verify compilation"""
+
+def parse_many(texts: Sequence[str | bytes], threads: int = 0) -> list[Tree]:
+    """Parse every text into a Tree on up to `threads` native threads (0: one per core)"""

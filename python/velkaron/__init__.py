@@ -13,6 +13,7 @@ navigate, read text and attributes, and search in native code::
 from _velkaron import Node, SelectorError, Tree
 
 from velkaron._version import __version__
+from velkaron.batch import parse_many
 from velkaron.encoding import parse
 
-__all__ = ["Node", "SelectorError", "Tree", "__version__", "parse"]
+__all__ = ["Node", "SelectorError", "Tree", "__version__", "parse", "parse_many"]

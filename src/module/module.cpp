@@ -11,9 +11,11 @@
 
 #include <optional>
 
+#include "document/batch.h"
 #include "document/tree.h"
 #include "module/initialised_caster.h"
 #include "module/node_caster.h"
+#include "module/tree_holder.h"
 #include "node/describe.h"
 #include "node/gumbo_access.h"
 #include "node/node.h"
@@ -27,6 +29,7 @@ using velkaron::AttributeMap;
 using velkaron::MarkupLimits;
 using velkaron::Node;
 using velkaron::Tree;
+using velkaron::TreeHolder;
 
 namespace {
 
@@ -135,13 +138,34 @@ py::object refuse_pickling(const py::handle& self) {
                          "' object");
 }
 
-// A limit of None lifts it.
-std::unique_ptr<Tree> make_tree(const SourceText& html, std::optional<std::size_t> max_attributes,
-                                std::optional<std::size_t> max_depth) {
+// A limit of None lifts it. Parsing and indexing read only the copy of the text: no lock is
+// needed while they run.
+TreeHolder make_tree(const SourceText& html, std::optional<std::size_t> max_attributes,
+                     std::optional<std::size_t> max_depth) {
     MarkupLimits limits;
     limits.max_attributes = max_attributes.value_or(MarkupLimits::unlimited);
     limits.max_depth = max_depth.value_or(MarkupLimits::unlimited);
-    return std::make_unique<Tree>(source_text(html), limits);
+    const std::string text = source_text(html);
+    py::gil_scoped_release released;
+    return TreeHolder(new Tree(text, limits));
+}
+
+// Every text is copied out of its Python object first; the Python trees are made once the
+// lock is held again.
+py::list parse_many(const py::sequence& documents, std::size_t threads) {
+    std::vector<std::string> texts;
+    texts.reserve(documents.size());
+    for (const py::handle document : documents) texts.push_back(source_text(document));
+    std::vector<std::unique_ptr<Tree>> trees;
+    {
+        py::gil_scoped_release released;
+        trees = velkaron::parse_all(texts, threads);
+    }
+    py::list result(trees.size());
+    for (std::size_t i = 0; i < trees.size(); ++i) {
+        result[i] = py::cast(TreeHolder(trees[i].release()));
+    }
+    return result;
 }
 
 }  // namespace
@@ -149,11 +173,15 @@ std::unique_ptr<Tree> make_tree(const SourceText& html, std::optional<std::size_
 PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
     m.doc() = "Velkaron: High-performance HTML parsing library";
 
-    py::class_<Tree> tree(m, "Tree");
+    py::class_<Tree, TreeHolder> tree(m, "Tree");
     py::class_<Node, std::shared_ptr<Node>> node(m, "Node");
     py::register_exception<velkaron::select::SelectorError>(m, "SelectorError", PyExc_ValueError);
 
     const AttributeMap no_attributes;
+
+    m.def("parse_many", &parse_many,
+          "Parse every text into a Tree on up to `threads` native threads (0: one per core)",
+          "texts"_a, "threads"_a = 0);
 
     tree.def(py::init(&make_tree), "html"_a, py::pos_only(), py::kw_only(),
              "max_attributes"_a = MarkupLimits().max_attributes,

@@ -1,0 +1,81 @@
+"""parse_many: the same trees as Tree(), in input order, on native threads; bad input named by
+index; and the interpreter lock released while a Tree is parsed."""
+
+import threading
+import time
+
+import pytest
+
+import velkaron
+
+# Distinct pages large enough that a batch of them starts worker threads.
+PAGES = [f"<title>{i}</title>" + f"<p class=c{i % 3}>row {i} <a href='/{i}'>x</a></p>" * 300
+         for i in range(40)]
+
+
+def summary(tree):
+    root = tree.get_root()
+    return root.find("title").get_text(), len(root.find_all("a")), len(root.get_text())
+
+
+@pytest.mark.parametrize("threads", [None, 1, 2, 7])
+def test_trees_match_single_parses_in_order(threads):
+    trees = velkaron.parse_many(PAGES, threads=threads)
+    assert [summary(t) for t in trees] == [summary(velkaron.Tree(p)) for p in PAGES]
+
+
+@pytest.mark.parametrize("document, encoding, text", [
+    ("<p>caf\u00e9</p>", None, "caf\u00e9"),
+    ("<p>caf\u00e9</p>".encode(), None, "caf\u00e9"),
+    (bytearray(b"<p>a</p>"), None, "a"),
+    (memoryview(b"<p>b</p>"), None, "b"),
+    ("<p>caf\u00e9</p>".encode("latin-1"), "latin-1", "caf\u00e9"),
+    ("", None, ""),
+])
+def test_each_kind_of_document(document, encoding, text):
+    [tree] = velkaron.parse_many([document], encoding=encoding)
+    assert tree.get_root().get_text() == text
+
+
+@pytest.mark.parametrize("documents, error, message", [
+    (["<p>", 3], TypeError, r"documents\[1\] must be str or a bytes-like object, not int"),
+    ((d for d in ["a", "b", None]), TypeError, r"documents\[2\] .* not NoneType"),
+    ([["<p>"]], TypeError, r"documents\[0\] .* not list"),
+])
+def test_bad_documents_are_named_by_index(documents, error, message):
+    with pytest.raises(error, match=message):
+        velkaron.parse_many(documents)
+
+
+@pytest.mark.parametrize("threads, error", [(0, ValueError), (-2, ValueError), ("2", TypeError),
+                                            (True, TypeError), (1.5, TypeError)])
+def test_bad_thread_counts(threads, error):
+    with pytest.raises(error, match="threads"):
+        velkaron.parse_many(["<p>"], threads=threads)
+
+
+def test_empty_batch():
+    assert velkaron.parse_many([]) == []
+
+
+def test_parsing_lets_other_threads_run():
+    page = "<div><p class=a>text <b>bold</b></p></div>" * 60000
+    parsed = threading.Event()
+    window = []
+
+    def parse():
+        window.append(time.perf_counter())
+        velkaron.Tree(page)
+        window.append(time.perf_counter())
+        parsed.set()
+
+    ticks = []
+    worker = threading.Thread(target=parse)
+    worker.start()
+    while not parsed.is_set():
+        ticks.append(time.perf_counter())
+    worker.join()
+    during = [t for t in ticks if window[0] <= t <= window[1]]
+    # With the lock held through the parse, this thread would stop ticking for all of it.
+    longest_pause = max(b - a for a, b in zip([window[0], *during], [*during, window[1]]))
+    assert longest_pause < (window[1] - window[0]) / 2
