@@ -206,10 +206,20 @@ int main(int argc, char** argv) {
     const double beyond_parse = options.run_parse && options.run_tree ? tree - parse : 0.0;
 
     std::size_t elements = 0;
+    std::size_t index_bytes = 0;
+    std::size_t parser_bytes = 0;
     {
         velkaron::Tree counted(html);
         elements = counted.get_indexed_element_count();
+        index_bytes = counted.index_memory_bytes();
+        parser_bytes = counted.parser_memory_bytes();
     }
+    const double per_element = elements > 0 ? 1.0 / static_cast<double>(elements) : 0.0;
+    // Construction and freeing together, against gumbo's parse and free with its own allocator.
+    const double parse_cycle = parse + median_of(&Sample::parse_destroy);
+    const double tree_cycle = tree + median_of(&Sample::tree_destroy);
+    const double cycle_ratio =
+        options.run_parse && options.run_tree && parse_cycle > 0 ? tree_cycle / parse_cycle : 0.0;
 
     if (options.json) {
         std::printf(
@@ -217,11 +227,14 @@ int main(int argc, char** argv) {
             "\"clock\": \"%s\", "
             "\"parse_s\": %.9f, \"tree_s\": %.9f, \"ratio\": %.4f, "
             "\"beyond_parse_s\": %.9f, \"element_index_s\": %.9f, "
-            "\"parse_destroy_s\": %.9f, \"tree_destroy_s\": %.9f}\n",
+            "\"parse_destroy_s\": %.9f, \"tree_destroy_s\": %.9f, \"cycle_ratio\": %.4f, "
+            "\"index_bytes_per_element\": %.1f, \"parser_bytes_per_element\": %.1f}\n",
             json_escape(options.path).c_str(), html.size(), elements, reps,
             use_cpu_clock ? "thread CPU time" : "monotonic", parse, tree, ratio,
             beyond_parse, element_index, median_of(&Sample::parse_destroy),
-            median_of(&Sample::tree_destroy));
+            median_of(&Sample::tree_destroy), cycle_ratio,
+            static_cast<double>(index_bytes) * per_element,
+            static_cast<double>(parser_bytes) * per_element);
         return 0;
     }
     std::printf("%s: %zu bytes, %zu elements, %ld repetitions (medians, %s)\n",
@@ -240,6 +253,10 @@ int main(int argc, char** argv) {
     if (options.run_parse && options.run_tree) {
         std::printf("    Tree - parse           %10.3f ms\n", beyond_parse * 1e3);
         std::printf("  Tree / parse ratio       %10.3f   (target <= 1.25)\n", ratio);
+        std::printf("  (Tree + free) / (parse + free) %6.3f   (target <= 1.05)\n", cycle_ratio);
     }
+    std::printf("  bytes per element: indexes and text %.1f, parser output %.1f\n",
+                static_cast<double>(index_bytes) * per_element,
+                static_cast<double>(parser_bytes) * per_element);
     return 0;
 }

@@ -116,6 +116,15 @@ std::uint32_t ElementIndex::position_of(const GumboNode* node) const {
     return positions.find(node);
 }
 
+std::size_t ElementIndex::memory_bytes() const {
+    std::size_t bytes = class_map.memory_bytes() + id_map.memory_bytes() +
+                        attribute_map.memory_bytes() + text_map.memory_bytes() +
+                        elements.capacity() * sizeof(GumboNode*) + text_buffer.memory_bytes() +
+                        positions.memory_bytes();
+    tag_map.for_each([&bytes](const ElementList& list) { bytes += list.capacity() * sizeof(GumboNode*); });
+    return bytes;
+}
+
 NodeList ElementIndex::handles_for(const ElementList& list) const {
     NodeList handles;
     handles.reserve(list.size());

@@ -85,6 +85,9 @@ public:
     // The element's position in document order, or ElementPositions::absent for any other node.
     std::uint32_t position_of(const GumboNode* node) const;
 
+    // Heap bytes of the maps, the element list, the text buffer and the position table.
+    std::size_t memory_bytes() const;
+
     // Handles for an element list, in list order, repetitions kept.
     NodeList handles_for(const ElementList& list) const;
 

@@ -58,6 +58,10 @@ public:
         return values;
     }
 
+    std::size_t memory_bytes() const {
+        return slots.capacity() * sizeof(Slot) + links.capacity() * sizeof(Link);
+    }
+
     void clear() {
         slots.clear();
         links.clear();

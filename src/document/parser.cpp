@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "document/parse_arena.h"
+
 namespace velkaron {
 
 namespace {
@@ -71,8 +73,20 @@ bool free_on_large_stack(GumboOutput* output, std::size_t stack_size) {
 
 }  // namespace
 
-GumboOutput* parse_document(const char* text, std::size_t length) {
-    const GumboOptions options = parse_options();
+GumboOutput* parse_document(const char* text, std::size_t length, ParseArena* arena,
+                            bool& in_arena) {
+    GumboOptions options = parse_options();
+    in_arena = false;
+#if defined(VELKARON_GUMBO_HAS_ALLOCATOR)
+    if (arena != nullptr) {
+        options.allocator = &ParseArena::allocate_in;
+        options.deallocator = &ParseArena::deallocate_in;
+        options.userdata = arena;
+        in_arena = true;
+    }
+#else
+    (void)arena;
+#endif
     return gumbo_parse_with_options(&options, text, length);
 }
 

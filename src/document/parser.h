@@ -6,11 +6,16 @@
 
 namespace velkaron {
 
-// Parses `length` bytes of text (which hold no NUL byte). Errors are never recorded: with
+class ParseArena;
+
+// Parses `length` bytes of text (which hold no NUL byte). When gumbo takes an allocator and an
+// arena is given, the whole output lives in the arena and is freed with it, not by
+// destroy_document; returns whether it does through `in_arena`. Errors are never recorded: with
 // gumbo's defaults every parse error copies the stack of open elements, which makes documents
 // with many unclosed elements need memory quadratic in their depth. The one difference that
 // makes in the tree is repaired by AttributeRepair.
-GumboOutput* parse_document(const char* text, std::size_t length);
+GumboOutput* parse_document(const char* text, std::size_t length, ParseArena* arena,
+                            bool& in_arena);
 
 // Frees what parse_document returned (null is accepted). gumbo frees the tree recursively, one
 // native stack frame per level, so a document nested a million levels deep would overflow the

@@ -19,7 +19,8 @@ Tree::Tree(const std::string& html, const MarkupLimits& limits) {
         limited != nullptr ? *limited : (repaired != nullptr ? *repaired : html);
     // The document ends at the first NUL byte.
     source_length = std::strlen(source.c_str());
-    output = parse_document(source.c_str(), source_length);
+    arena = std::make_unique<ParseArena>();
+    output = parse_document(source.c_str(), source_length, arena.get(), output_in_arena);
     if (output == nullptr || output->root == nullptr) return;
     try {
         source_names.keep_all(output->document);
@@ -34,13 +35,16 @@ Tree::Tree(const std::string& html, const MarkupLimits& limits) {
             {[this](GumboNode* element) { attribute_repair.repair(element); },
              [&zero_context](GumboNode* element) { zero_context.add(element); }});
     } catch (...) {
-        attribute_repair.restore();
-        destroy_document(output, source_length);
+        release_output();
         throw;
     }
 }
 
-Tree::~Tree() {
+Tree::~Tree() { release_output(); }
+
+void Tree::release_output() {
+    // An arena frees the output itself, with the tree's last member.
+    if (output_in_arena) return;
     attribute_repair.restore();
     destroy_document(output, source_length);
 }
@@ -71,6 +75,15 @@ double Tree::get_index_build_time() const {
 
 std::uint64_t Tree::get_indexed_element_count() const {
     return element_index == nullptr ? 0 : element_index->element_count();
+}
+
+std::size_t Tree::index_memory_bytes() const {
+    return (element_index != nullptr ? element_index->memory_bytes() : 0) +
+           (zero_context_index != nullptr ? zero_context_index->memory_bytes() : 0);
+}
+
+std::size_t Tree::parser_memory_bytes() const {
+    return output_in_arena ? arena->reserved_bytes() : 0;
 }
 
 NodeHandle Tree::wrap_node(GumboNode* node) const {

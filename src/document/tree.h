@@ -9,6 +9,7 @@
 
 #include "document/attribute_repair.h"
 #include "document/handle_cache.h"
+#include "document/parse_arena.h"
 #include "document/source_names.h"
 #include "document/markup_limits.h"
 #include "node/handle_types.h"
@@ -41,6 +42,11 @@ public:
     const std::string& get_encoding() const { return encoding; }
     void set_encoding(std::string name) { encoding = std::move(name); }
 
+    // Heap bytes of the indexes and text buffer, and of the parser's output when it lives in
+    // the tree's arena (0 otherwise: gumbo's own allocations are not counted).
+    std::size_t index_memory_bytes() const;
+    std::size_t parser_memory_bytes() const;
+
     // The one live handle for a parser node, created and cached when needed. Thread-safe:
     // the parallel search workers call it concurrently.
     NodeHandle wrap_node(GumboNode* node) const;
@@ -51,9 +57,14 @@ public:
     ZeroContextIndex* get_zero_context_index() const { return zero_context_index.get(); }
 
 private:
+    void release_output();
+
     // Declaration order matters: the parser output is freed first, in the destructor body,
     // then the members below it in reverse order.
+    // Holds the parser output when gumbo takes an allocator; freed after everything else.
+    std::unique_ptr<ParseArena> arena;
     GumboOutput* output = nullptr;
+    bool output_in_arena = false;
     // Bytes the parser read; bounds the tree's depth when it is freed.
     std::size_t source_length = 0;
     AttributeRepair attribute_repair;

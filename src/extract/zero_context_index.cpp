@@ -145,6 +145,12 @@ std::vector<std::string> ZeroContextIndex::attribute_values_by_tag(
     return values;
 }
 
+std::size_t ZeroContextIndex::memory_bytes() const {
+    std::size_t bytes = elements.capacity() * sizeof(GumboNode*) + class_map.memory_bytes();
+    tag_map.for_each([&bytes](const Positions& list) { bytes += list.capacity() * sizeof(std::uint64_t); });
+    return bytes;
+}
+
 NodeList ZeroContextIndex::handles_for_positions(const Positions& positions) const {
     NodeList handles;
     handles.reserve(positions.size());

@@ -55,6 +55,9 @@ public:
                                                      const std::string& attribute_name) const;
     NodeList handles_for_positions(const Positions& positions) const;
 
+    // Heap bytes of the element list and both maps (not of cached answers).
+    std::size_t memory_bytes() const;
+
     // Whitespace-only runs contribute nothing here, unlike Node::get_text.
     static std::string element_text(GumboNode* node);
 
