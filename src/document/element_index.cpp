@@ -126,12 +126,11 @@ std::size_t ElementIndex::memory_bytes() const {
 }
 
 NodeList ElementIndex::handles_for(const ElementList& list) const {
+    if (tree != nullptr) return tree->wrap_nodes(list.size(), [&list](std::size_t i) { return list[i]; });
     NodeList handles;
     handles.reserve(list.size());
     for (GumboNode* element : list) {
-        if (element == nullptr) continue;
-        handles.push_back(tree != nullptr ? tree->wrap_node(element)
-                                          : std::make_shared<Node>(element, nullptr));
+        if (element != nullptr) handles.push_back(std::make_shared<Node>(element, nullptr));
     }
     return handles;
 }

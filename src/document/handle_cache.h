@@ -12,8 +12,10 @@ namespace velkaron {
 
 // Parser node -> weak reference to the one handle made for it. Open addressing over a flat
 // array: the cache is consulted once per handle a search returns, so it must not chase a
-// node-based map's pointers. Entries are overwritten when their handle has died and are never
-// erased while the tree lives. Not synchronised: the tree guards it with its handle mutex.
+// node-based map's pointers. An entry whose handle has died is reused for its node, and dropped
+// when the table would grow: the cache holds about as many entries as there are live handles
+// (and keeps the memory of dead ones only until then). Not synchronised: the tree guards it
+// with its handle mutex.
 class HandleCache {
 public:
     // The entry for `node`, inserted empty when absent.
@@ -51,10 +53,18 @@ private:
 
     void grow() {
         std::vector<Slot> old = std::move(slots);
+        std::size_t live = 0;
+        for (const Slot& slot : old) live += slot.node != nullptr && !slot.handle.expired();
+        // A quarter full at most after the rebuild, so rebuilds cost O(1) per insertion.
+        std::size_t size = 256;
+        while (size < (live + 1) * 4) size *= 2;
         slots.clear();
-        slots.resize(old.empty() ? 256 : old.size() * 2);
+        slots.resize(size);
+        used = 0;
         for (Slot& slot : old) {
-            if (slot.node != nullptr) slots[probe(slot.node)] = std::move(slot);
+            if (slot.node == nullptr || slot.handle.expired()) continue;
+            slots[probe(slot.node)] = std::move(slot);
+            ++used;
         }
     }
 

@@ -89,6 +89,10 @@ std::size_t Tree::parser_memory_bytes() const {
 NodeHandle Tree::wrap_node(GumboNode* node) const {
     if (node == nullptr) return nullptr;
     std::lock_guard<std::mutex> lock(handle_mutex);
+    return cached_handle(node);
+}
+
+NodeHandle Tree::cached_handle(GumboNode* node) const {
     std::weak_ptr<Node>& entry = handle_cache.entry(node);
     if (NodeHandle live = entry.lock()) return live;
     auto handle = std::make_shared<Node>(node, const_cast<Tree*>(this));

@@ -50,6 +50,23 @@ public:
     // The one live handle for a parser node, created and cached when needed. Thread-safe:
     // the parallel search workers call it concurrently.
     NodeHandle wrap_node(GumboNode* node) const;
+    // Handles for node_at(0) .. node_at(count - 1), null nodes skipped, under one lock.
+    template <typename NodeAt>
+    NodeList wrap_nodes(std::size_t count, NodeAt&& node_at) const {
+        NodeList handles;
+        handles.reserve(count);
+        std::lock_guard<std::mutex> lock(handle_mutex);
+        for (std::size_t i = 0; i < count; ++i) {
+            GumboNode* node = node_at(i);
+            if (node != nullptr) handles.push_back(cached_handle(node));
+        }
+        return handles;
+    }
+
+    // The binding layer's object for this tree, once it has looked it up; read and written
+    // only by the binding layer, under its lock.
+    void* binding_object() const { return bound; }
+    void set_binding_object(void* object) const { bound = object; }
 
     // The parse's root element (the html element), or null after a failed parse.
     GumboNode* root_element() const { return output != nullptr ? output->root : nullptr; }
@@ -58,6 +75,8 @@ public:
 
 private:
     void release_output();
+    // The live handle for `node`, made when there is none. Called with handle_mutex held.
+    NodeHandle cached_handle(GumboNode* node) const;
 
     // Declaration order matters: the parser output is freed first, in the destructor body,
     // then the members below it in reverse order.
@@ -76,6 +95,7 @@ private:
     // The cache is the only state that changes after construction.
     mutable std::mutex handle_mutex;
     mutable HandleCache handle_cache;
+    mutable void* bound = nullptr;
 };
 
 }  // namespace velkaron

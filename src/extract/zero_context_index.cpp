@@ -152,12 +152,9 @@ std::size_t ZeroContextIndex::memory_bytes() const {
 }
 
 NodeList ZeroContextIndex::handles_for_positions(const Positions& positions) const {
-    NodeList handles;
-    handles.reserve(positions.size());
-    for (std::uint64_t position : positions) {
-        if (position < elements.size()) handles.push_back(tree->wrap_node(elements[position]));
-    }
-    return handles;
+    return tree->wrap_nodes(positions.size(), [&](std::size_t i) {
+        return positions[i] < elements.size() ? elements[positions[i]] : nullptr;
+    });
 }
 
 }  // namespace velkaron

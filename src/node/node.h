@@ -24,6 +24,10 @@ public:
     Node& operator=(const Node&) = delete;
 
     GumboNode* gumbo() const { return node; }
+    // The binding layer's object for this handle while it has one; read and written only by
+    // the binding layer, under its lock. Native code leaves it alone.
+    void* binding_object() const { return bound; }
+    void set_binding_object(void* object) const { bound = object; }
     Tree* owner() const { return tree; }
     // The handle for another parser node: through the tree's cache, or tree-less.
     NodeHandle handle_for(GumboNode* other) const;
@@ -117,6 +121,7 @@ private:
 
     GumboNode* const node;
     Tree* const tree;
+    mutable void* bound = nullptr;
 };
 
 }  // namespace velkaron

@@ -11,12 +11,7 @@ namespace velkaron {
 
 // Handles for parser nodes in order, through the tree's cache; null pointers are skipped.
 inline NodeList wrap_all(const Tree& tree, const std::vector<GumboNode*>& nodes) {
-    NodeList handles;
-    handles.reserve(nodes.size());
-    for (GumboNode* node : nodes) {
-        if (node != nullptr) handles.push_back(tree.wrap_node(node));
-    }
-    return handles;
+    return tree.wrap_nodes(nodes.size(), [&nodes](std::size_t i) { return nodes[i]; });
 }
 
 inline NodeHandle first_or_null(const NodeList& handles) {
