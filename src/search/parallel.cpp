@@ -1,6 +1,6 @@
 // Parallel search: every node of the subtree is listed in document order, cut into one
-// contiguous chunk per worker, and each worker tests its chunk and makes the handles of its
-// matches. The calling thread joins the workers in order and redoes the search itself when
+// contiguous chunk per worker, and each worker tests its chunk; the handles of the matches are
+// made once the workers are done (find_all) or by the worker that found one (find). The calling thread joins the workers in order and redoes the search itself when
 // they overrun the time limit.
 
 #include "search/parallel.h"
@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "document/element_index.h"
 #include "document/tree.h"
 #include "node/node.h"
 #include "node/tree_walk.h"
@@ -75,22 +76,26 @@ Clock::time_point start_workers(WorkerGroup& workers, std::size_t count,
 template <typename Test>
 NodeList fan_out_all(GumboNode* start, const Tree& tree, Test test, const ParallelConfig& config,
                      ParallelRunReport* report) {
+    // One thread never gets workers: no need to list the subtree first.
+    if (config.max_threads <= 1) return wrap_all(tree, collect_elements(start, 64, test));
     const std::vector<GumboNode*> nodes = collect_subtree_nodes(start);
     const std::size_t worker_count = parallel_worker_count(nodes.size(), config);
     if (worker_count == 0) return wrap_all(tree, collect_elements(start, 64, test));
 
     const std::vector<Chunk> chunks = split_evenly(nodes.size(), worker_count);
-    std::vector<NodeList> partial_results(worker_count);
+    std::vector<std::vector<GumboNode*>> partial_results(worker_count);
     std::atomic<bool> stop_requested{false};
     std::mutex results_mutex;
     WorkerGroup workers(worker_count);
 
+    // Workers only test; the handles are made afterwards under one lock of the cache, which
+    // workers making them one by one would fight over.
     auto work = [&](std::size_t i) {
-        NodeList local;
+        std::vector<GumboNode*> local;
         const auto [offset, length] = chunks[i];
         for (std::size_t j = offset; j < offset + length; ++j) {
             if (stop_requested.load()) break;
-            if (test(nodes[j])) local.push_back(tree.wrap_node(nodes[j]));
+            if (test(nodes[j])) local.push_back(nodes[j]);
         }
         if (local.empty() || stop_requested.load()) return;
         std::lock_guard<std::mutex> lock(results_mutex);
@@ -102,17 +107,17 @@ NodeList fan_out_all(GumboNode* start, const Tree& tree, Test test, const Parall
     workers.rethrow_failure();
     if (timed_out) return wrap_all(tree, collect_elements(start, 64, test));
 
-    NodeList merged;
-    for (NodeList& partial : partial_results) {
-        merged.insert(merged.end(), std::make_move_iterator(partial.begin()),
-                      std::make_move_iterator(partial.end()));
+    std::vector<GumboNode*> merged;
+    for (const std::vector<GumboNode*>& partial : partial_results) {
+        merged.insert(merged.end(), partial.begin(), partial.end());
     }
-    return merged;
+    return wrap_all(tree, merged);
 }
 
 template <typename Test>
 NodeHandle fan_out_first(GumboNode* start, const Tree& tree, Test test,
                          const ParallelConfig& config, ParallelRunReport* report) {
+    if (config.max_threads <= 1) return tree.wrap_node(first_element(start, 64, test));
     const std::vector<GumboNode*> nodes = collect_subtree_nodes(start);
     const std::size_t worker_count = parallel_worker_count(nodes.size(), config);
     if (worker_count == 0) return tree.wrap_node(first_element(start, 64, test));
@@ -147,7 +152,43 @@ NodeHandle fan_out_first(GumboNode* start, const Tree& tree, Test test,
     return winner < worker_count ? tree.wrap_node(chunk_first[winner]) : nullptr;
 }
 
+// The machine's settings, on one thread when the subtree is too small to pay for more.
+ParallelConfig worthwhile_config(const GumboNode* start) {
+    ParallelConfig config = make_parallel_config(std::thread::hardware_concurrency());
+    if (estimate_subtree_size(start, nodes_worth_threads) < nodes_worth_threads) {
+        config.max_threads = 1;
+    }
+    return config;
+}
+
 }  // namespace
+
+bool answer_from_index(const Node& start, const MatchCriteria& criteria, bool class_tokens,
+                       NodeList& out) {
+    const Tree* tree = start.owner();
+    if (tree == nullptr || start.gumbo() == nullptr || start.gumbo() != tree->root_element()) {
+        return false;
+    }
+    const ElementIndex* index = tree->get_element_index();
+    if (index == nullptr || !index->is_built()) return false;
+    const QueryShape shape = query_shape(criteria);
+    if (shape == QueryShape::name_only) {
+        // The walk's test: by tag number for a known name; an unknown name matches only
+        // elements whose name is empty (those the parser has no number for) when it is empty.
+        const TagTest test(criteria.tag_name);
+        if (test.tag == GUMBO_TAG_UNKNOWN && !criteria.tag_name.empty()) {
+            out.clear();
+        } else {
+            out = wrap_all(*tree, index->elements_by_tag().at(test.tag));
+        }
+        return true;
+    }
+    if (shape == QueryShape::class_only && class_tokens) {
+        out = wrap_all(*tree, index->elements_with_class(single_value(criteria)));
+        return true;
+    }
+    return false;
+}
 
 NodeList parallel_find_all(const Node& start, const MatchCriteria& criteria,
                            const ParallelConfig& config, ParallelRunReport* report) {
@@ -186,15 +227,16 @@ NodeHandle parallel_find_first(const Node& start, const MatchCriteria& criteria,
 NodeList Node::find_all_parallel(const std::string& tag_name, const AttributeMap& attrs,
                                  bool enable_parallel) const {
     if (!enable_parallel) return find_all(tag_name, attrs);
-    return parallel_find_all(*this, MatchCriteria{tag_name, attrs},
-                             make_parallel_config(std::thread::hardware_concurrency()));
+    const MatchCriteria criteria{tag_name, attrs};
+    NodeList indexed;
+    if (answer_from_index(*this, criteria, true, indexed)) return indexed;
+    return parallel_find_all(*this, criteria, worthwhile_config(gumbo()));
 }
 
 NodeHandle Node::find_parallel(const std::string& tag_name, const AttributeMap& attrs,
                                bool enable_parallel) const {
     if (!enable_parallel) return find(tag_name, attrs);
-    return parallel_find_first(*this, MatchCriteria{tag_name, attrs},
-                               make_parallel_config(std::thread::hardware_concurrency()));
+    return parallel_find_first(*this, MatchCriteria{tag_name, attrs}, worthwhile_config(gumbo()));
 }
 
 }  // namespace velkaron

@@ -81,6 +81,16 @@ NodeList optimized_fan_out(GumboNode* start, const Tree& tree, Test test,
     return merged;
 }
 
+// The machine's settings, on one thread when the subtree is too small to pay for more.
+OptimizedParallelConfig worthwhile_optimized_config(const GumboNode* start) {
+    OptimizedParallelConfig config =
+        make_optimized_parallel_config(std::thread::hardware_concurrency());
+    if (estimate_subtree_size(start, nodes_worth_threads) < nodes_worth_threads) {
+        config.max_threads = 1;
+    }
+    return config;
+}
+
 }  // namespace
 
 std::size_t estimate_subtree_size(const GumboNode* start, std::size_t cap) {
@@ -116,17 +126,18 @@ NodeHandle optimized_parallel_find_first(const Node& start, const MatchCriteria&
 NodeList Node::find_all_parallel_optimized(const std::string& tag_name, const AttributeMap& attrs,
                                            bool enable_parallel) const {
     if (!enable_parallel) return find_all(tag_name, attrs);
-    return optimized_parallel_find_all(
-        *this, MatchCriteria{tag_name, attrs},
-        make_optimized_parallel_config(std::thread::hardware_concurrency()));
+    const MatchCriteria criteria{tag_name, attrs};
+    NodeList indexed;
+    // Its class test compares whole values, unlike the index's tokens: only names go there.
+    if (answer_from_index(*this, criteria, false, indexed)) return indexed;
+    return optimized_parallel_find_all(*this, criteria, worthwhile_optimized_config(gumbo()));
 }
 
 NodeHandle Node::find_parallel_optimized(const std::string& tag_name, const AttributeMap& attrs,
                                          bool enable_parallel) const {
     if (!enable_parallel) return find(tag_name, attrs);
-    return optimized_parallel_find_first(
-        *this, MatchCriteria{tag_name, attrs},
-        make_optimized_parallel_config(std::thread::hardware_concurrency()));
+    return optimized_parallel_find_first(*this, MatchCriteria{tag_name, attrs},
+                                         worthwhile_optimized_config(gumbo()));
 }
 
 }  // namespace velkaron
