@@ -1,0 +1,155 @@
+"""The number users feel: a scraping workload over real documentation pages.
+
+Per page: parse, the title, every link's href, the whole text, and five searches (four tags
+and one class). Pages per second on one thread and on two, for velkaron and its peers in the
+same run; for velkaron also with parse_many parsing the batch on native threads. Wall-clock
+time (threads are the point), best of --runs, the libraries interleaved within a run.
+
+    python bench/scrape.py [--pages 200] [--runs 3] [--json out.json]
+"""
+
+from __future__ import annotations
+
+import argparse
+import glob
+import json
+import os
+import platform
+import threading
+import time
+from typing import Callable
+
+PAGE_GLOBS = ["/usr/share/doc/python3*/html/**/*.html", "/usr/share/doc/nodejs/api/*.html"]
+TAGS = ("p", "code", "li", "h2")
+CLASS_TOKEN = "section"
+
+
+def velkaron_work() -> Callable[[str], tuple]:
+    import velkaron
+
+    def scrape(root):
+        title = root.find("title")
+        return (title.get_text() if title is not None else "", len(root.get_all_hrefs()),
+                len(root.get_text()), *(len(root.find_all(tag)) for tag in TAGS),
+                len(root.find_all(attrs={"class": CLASS_TOKEN})))
+
+    return lambda html: scrape(velkaron.Tree(html).get_root())
+
+
+def lxml_work() -> Callable[[str], tuple]:
+    import lxml.html
+
+    def work(html):
+        doc = lxml.html.document_fromstring(html)
+        return (doc.findtext(".//title") or "",
+                len([h for a in doc.iter("a") if (h := a.get("href")) is not None]),
+                len(doc.text_content()), *(len(list(doc.iter(tag))) for tag in TAGS),
+                len(doc.find_class(CLASS_TOKEN)))
+
+    return work
+
+
+def selectolax_work() -> Callable[[str], tuple]:
+    from selectolax.lexbor import LexborHTMLParser
+
+    def work(html):
+        tree = LexborHTMLParser(html)
+        title = tree.css_first("title")
+        return (title.text() if title is not None else "",
+                len([n.attrs.get("href") for n in tree.css("a[href]")]),
+                len(tree.root.text()), *(len(tree.css(tag)) for tag in TAGS),
+                len(tree.css(f".{CLASS_TOKEN}")))
+
+    return work
+
+
+def bs4_work() -> Callable[[str], tuple]:
+    from bs4 import BeautifulSoup
+
+    def work(html):
+        soup = BeautifulSoup(html, "lxml")
+        return (soup.title.get_text() if soup.title is not None else "",
+                len([a["href"] for a in soup.find_all("a", href=True)]),
+                len(soup.get_text()), *(len(soup.find_all(tag)) for tag in TAGS),
+                len(soup.find_all(class_=CLASS_TOKEN)))
+
+    return work
+
+
+def velkaron_batch(pages: list[str], threads: int) -> float:
+    """parse_many on `threads` native threads, then the same queries on the calling thread."""
+    import velkaron
+
+    started = time.perf_counter()
+    for tree in velkaron.parse_many(pages, threads=threads):
+        root = tree.get_root()
+        root.find("title"), root.get_all_hrefs(), root.get_text()
+        for tag in TAGS:
+            root.find_all(tag)
+        root.find_all(attrs={"class": CLASS_TOKEN})
+    return time.perf_counter() - started
+
+
+def on_threads(work: Callable[[str], tuple], pages: list[str], threads: int) -> float:
+    shares = [pages[i::threads] for i in range(threads)]
+    workers = [threading.Thread(target=lambda s=share: [work(p) for p in s]) for share in shares]
+    started = time.perf_counter()
+    for worker in workers:
+        worker.start()
+    for worker in workers:
+        worker.join()
+    return time.perf_counter() - started
+
+
+def load_pages(count: int) -> list[str]:
+    paths = sorted(p for pattern in PAGE_GLOBS for p in glob.glob(pattern, recursive=True))
+    if not paths:
+        raise SystemExit("scrape: no pages; apt-get install python3-doc nodejs-doc")
+    step = max(len(paths) // count, 1)
+    return [open(p, encoding="utf-8", errors="replace").read() for p in paths[::step][:count]]
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--pages", type=int, default=200)
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--json", help="write the results here as well")
+    args = parser.parse_args()
+    pages = load_pages(args.pages)
+    libraries = {}
+    for name, load in [("velkaron", velkaron_work), ("lxml", lxml_work),
+                       ("selectolax", selectolax_work), ("bs4 + lxml", bs4_work)]:
+        try:
+            libraries[name] = load()
+        except ImportError as error:
+            print(f"scrape: {name} skipped ({error})")
+    answers = {name: [work(p) for p in pages[:20]] for name, work in libraries.items()}
+    links = {name: sum(a[1] for a in answer) for name, answer in answers.items()}
+    runners = {name: (lambda threads, w=work: on_threads(w, pages, threads))
+               for name, work in libraries.items()}
+    if "velkaron" in libraries:
+        runners["velkaron parse_many"] = lambda threads: velkaron_batch(pages, threads)
+    best = {name: {1: float("inf"), 2: float("inf")} for name in runners}
+    for _ in range(args.runs):
+        for name, run in runners.items():
+            for threads in (1, 2):
+                best[name][threads] = min(best[name][threads], run(threads))
+    load_average = os.getloadavg()[0]
+    print(f"{len(pages)} pages, {sum(map(len, pages)) / 1e6:.1f} MB; {platform.processor() or platform.machine()}, "
+          f"{os.cpu_count()} cores, load average {load_average:.1f} at the end; best of {args.runs}")
+    print(f"links found in the first 20 pages: {links}")
+    velkaron_one = len(pages) / best["velkaron"][1]
+    rows = []
+    print(f"{'library':22} {'pages/s, 1 thread':>18} {'2 threads':>10} {'x 1 thread':>10} {'velkaron 1t / it':>17}")
+    for name, by_threads in best.items():
+        one, two = len(pages) / by_threads[1], len(pages) / by_threads[2]
+        rows.append({"library": name, "pages_per_s_1": one, "pages_per_s_2": two})
+        print(f"{name:22} {one:18.1f} {two:10.1f} {two / one:10.2f} {velkaron_one / one:17.2f}")
+    if args.json:
+        with open(args.json, "w") as out:
+            json.dump({"pages": len(pages), "load_average": load_average, "rows": rows,
+                       "date": time.strftime("%Y-%m-%d")}, out, indent=1)
+
+
+if __name__ == "__main__":
+    main()
