@@ -104,7 +104,7 @@ def on_threads(work: Callable[[str], tuple], pages: list[str], threads: int) -> 
 def load_pages(count: int) -> list[str]:
     paths = sorted(p for pattern in PAGE_GLOBS for p in glob.glob(pattern, recursive=True))
     if not paths:
-        raise SystemExit("scrape: no pages; apt-get install python3-doc nodejs-doc")
+        print("scrape: skipped, no pages (apt-get install python3-doc nodejs-doc)")
     step = max(len(paths) // count, 1)
     return [open(p, encoding="utf-8", errors="replace").read() for p in paths[::step][:count]]
 
@@ -116,6 +116,8 @@ def main() -> None:
     parser.add_argument("--json", help="write the results here as well")
     args = parser.parse_args()
     pages = load_pages(args.pages)
+    if not pages:
+        return
     libraries = {}
     for name, load in [("velkaron", velkaron_work), ("lxml", lxml_work),
                        ("selectolax", selectolax_work), ("bs4 + lxml", bs4_work)]:
@@ -140,7 +142,7 @@ def main() -> None:
     print(f"links found in the first 20 pages: {links}")
     velkaron_one = len(pages) / best["velkaron"][1]
     rows = []
-    print(f"{'library':22} {'pages/s, 1 thread':>18} {'2 threads':>10} {'x 1 thread':>10} {'velkaron 1t / it':>17}")
+    print(f"{'library':22} {'pages/s, 1 thread':>18} {'2 threads':>10} {'x 1 thread':>10} {'velkaron 1t ÷ it':>17}")
     for name, by_threads in best.items():
         one, two = len(pages) / by_threads[1], len(pages) / by_threads[2]
         rows.append({"library": name, "pages_per_s_1": one, "pages_per_s_2": two})

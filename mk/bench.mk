@@ -3,6 +3,8 @@
 # gumbo's parse alone. Writes bench/results/latest.json and bench/results/latest.png. Then the
 # selector table (bench/selectors.py): Tree.select against selectolax, lxml with cssselect and
 # soupsieve on a generated page and a python3-doc page; writes bench/results/selectors.json.
+# Then the scraping workload over real pages (bench/scrape.py; its pages come from the
+# python3-doc and nodejs-doc system packages); writes bench/results/scrape.json.
 # `make bench-quick` is a fast sanity run (no 10 MB page) that writes under build/ instead.
 # Extra arguments for bench/compare.py go in BENCH_ARGS, e.g. BENCH_ARGS="page.html".
 
@@ -19,6 +21,7 @@ bench: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE) bench-hostile
 	$(PYTHON) bench/compare.py --native $(BENCH_NATIVE) $(BENCH_ARGS)
 	$(PYTHON) bench/chart.py
 	$(PYTHON) bench/selectors.py --json bench/results/selectors.json
+	$(PYTHON) bench/scrape.py --json bench/results/scrape.json
 
 # The hostile pages of the test table at full size, beside lxml and selectolax, with the
 # split of velkaron's memory between gumbo's tree and its own structures.
