@@ -163,16 +163,14 @@ ParallelConfig worthwhile_config(const GumboNode* start) {
 
 }  // namespace
 
-bool answer_from_index(const Node& start, const MatchCriteria& criteria, bool class_tokens,
-                       NodeList& out) {
+bool answer_from_index(const Node& start, const MatchCriteria& criteria, NodeList& out) {
     const Tree* tree = start.owner();
     if (tree == nullptr || start.gumbo() == nullptr || start.gumbo() != tree->root_element()) {
         return false;
     }
     const ElementIndex* index = tree->get_element_index();
     if (index == nullptr || !index->is_built()) return false;
-    const QueryShape shape = query_shape(criteria);
-    if (shape == QueryShape::name_only) {
+    if (query_shape(criteria) == QueryShape::name_only) {
         // The walk's test: by tag number for a known name; an unknown name matches only
         // elements whose name is empty (those the parser has no number for) when it is empty.
         const TagTest test(criteria.tag_name);
@@ -181,10 +179,6 @@ bool answer_from_index(const Node& start, const MatchCriteria& criteria, bool cl
         } else {
             out = wrap_all(*tree, index->elements_by_tag().at(test.tag));
         }
-        return true;
-    }
-    if (shape == QueryShape::class_only && class_tokens) {
-        out = wrap_all(*tree, index->elements_with_class(single_value(criteria)));
         return true;
     }
     return false;
@@ -229,7 +223,7 @@ NodeList Node::find_all_parallel(const std::string& tag_name, const AttributeMap
     if (!enable_parallel) return find_all(tag_name, attrs);
     const MatchCriteria criteria{tag_name, attrs};
     NodeList indexed;
-    if (answer_from_index(*this, criteria, true, indexed)) return indexed;
+    if (answer_from_index(*this, criteria, indexed)) return indexed;
     return parallel_find_all(*this, criteria, worthwhile_config(gumbo()));
 }
 

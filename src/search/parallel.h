@@ -30,11 +30,11 @@ NodeHandle optimized_parallel_find_first(const Node& start, const MatchCriteria&
                                          const OptimizedParallelConfig& config,
                                          ParallelRunReport* report = nullptr);
 
-// From the document's root element, a search by tag name only (or by one class token only,
-// when `class_tokens`) is a list the element index already holds: puts its handles in `out`
-// and returns true, with no walk and no thread; false for any other search or start.
-bool answer_from_index(const Node& start, const MatchCriteria& criteria, bool class_tokens,
-                       NodeList& out);
+// From the document's root element, a search by tag name only is a list the element index
+// already holds: puts its handles in `out` and returns true, with no walk and no thread; false
+// for any other search or start. (The class index lists an element once per repeated token,
+// where the walks list it once, so class searches still walk.)
+bool answer_from_index(const Node& start, const MatchCriteria& criteria, NodeList& out);
 
 // The number of nodes within `start` and the ten levels below it, reached through elements,
 // counted up to `cap`.

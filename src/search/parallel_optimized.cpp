@@ -128,8 +128,7 @@ NodeList Node::find_all_parallel_optimized(const std::string& tag_name, const At
     if (!enable_parallel) return find_all(tag_name, attrs);
     const MatchCriteria criteria{tag_name, attrs};
     NodeList indexed;
-    // Its class test compares whole values, unlike the index's tokens: only names go there.
-    if (answer_from_index(*this, criteria, false, indexed)) return indexed;
+    if (answer_from_index(*this, criteria, indexed)) return indexed;
     return optimized_parallel_find_all(*this, criteria, worthwhile_optimized_config(gumbo()));
 }
 
