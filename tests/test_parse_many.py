@@ -24,27 +24,31 @@ def test_trees_match_single_parses_in_order(threads):
     assert [summary(t) for t in trees] == [summary(velkaron.Tree(p)) for p in PAGES]
 
 
-@pytest.mark.parametrize("document, encoding, text", [
-    ("<p>caf\u00e9</p>", None, "caf\u00e9"),
-    ("<p>caf\u00e9</p>".encode(), None, "caf\u00e9"),
-    (bytearray(b"<p>a</p>"), None, "a"),
-    (memoryview(b"<p>b</p>"), None, "b"),
-    ("<p>caf\u00e9</p>".encode("latin-1"), "latin-1", "caf\u00e9"),
-    ("", None, ""),
+@pytest.mark.parametrize("document, encoding, text, name", [
+    ("<p>caf\u00e9</p>", None, "caf\u00e9", "utf-8"),
+    ("<p>caf\u00e9</p>".encode(), None, "caf\u00e9", "utf-8"),
+    (bytearray(b"\xef\xbb\xbf<p>a</p>"), None, "a", "utf-8"),
+    (memoryview(b"<p>b</p>"), None, "b", "utf-8"),
+    ("<p>caf\u00e9</p>".encode("latin-1"), "iso-8859-1", "caf\u00e9", "windows-1252"),
+    ("<p>caf\u00e9</p>".encode("latin-1"), None, "caf\u00e9", "windows-1252"),
+    ('<meta charset="koi8-r"><p>\u043c\u0438\u0440</p>'.encode("koi8-r"), None, "\u043c\u0438\u0440", "koi8-r"),
+    ("", None, "", "utf-8"),
 ])
-def test_each_kind_of_document(document, encoding, text):
+def test_each_kind_of_document_reads_as_parse_reads_it(document, encoding, text, name):
     [tree] = velkaron.parse_many([document], encoding=encoding)
-    assert tree.get_root().get_text() == text
+    assert (tree.get_root().get_text(), tree.encoding) == (text, name)
+    assert velkaron.parse(document, encoding).encoding == name
 
 
 @pytest.mark.parametrize("documents, error, message", [
     (["<p>", 3], TypeError, r"documents\[1\] must be str or a bytes-like object, not int"),
     ((d for d in ["a", "b", None]), TypeError, r"documents\[2\] .* not NoneType"),
     ([["<p>"]], TypeError, r"documents\[0\] .* not list"),
+    ([b"<p>"], LookupError, "no-such-label"),
 ])
 def test_bad_documents_are_named_by_index(documents, error, message):
     with pytest.raises(error, match=message):
-        velkaron.parse_many(documents)
+        velkaron.parse_many(documents, encoding="no-such-label" if error is LookupError else None)
 
 
 @pytest.mark.parametrize("threads, error", [(0, ValueError), (-2, ValueError), ("2", TypeError),

@@ -16,7 +16,7 @@ import re
 import webencodings  # type: ignore[import-untyped]
 from _velkaron import Tree
 
-__all__ = ["decode", "encoding_name", "parse", "prescan", "sniff"]
+__all__ = ["decode", "encoding_name", "parse", "prescan", "sniff", "source"]
 
 PRESCAN_BYTES = 1024
 _SPACE = b"\t\n\x0c\r "
@@ -167,6 +167,27 @@ def decode(data: bytes | bytearray, name: str) -> str:
     return text
 
 
+def source(data: str | bytes | bytearray | memoryview, encoding: str | None = None, *,
+           default: str | None = None) -> tuple[str | bytes | bytearray, str]:
+    """What the parser reads for `data`, and the standard name of the encoding used."""
+    if isinstance(data, str):
+        return (data.replace("\x00", "\ufffd") if "\x00" in data else data), "utf-8"
+    if isinstance(data, memoryview):
+        data = data.tobytes()
+    if not isinstance(data, (bytes, bytearray)):
+        raise TypeError(f"parse() takes str or bytes, not {type(data).__name__}")
+    name, bom, valid = _sniff(data, encoding, default)
+    text: str | bytes | bytearray
+    if name == "utf-8" and (valid or (valid is None and _is_utf8(data))):
+        # Valid UTF-8 is what the parser reads: no decoding (it drops the byte-order mark).
+        text = data.replace(b"\x00", "\ufffd".encode()) if b"\x00" in data else data
+    else:
+        text = decode(data[bom:], name)
+        if "\x00" in text:
+            text = text.replace("\x00", "\ufffd")
+    return text, name
+
+
 def parse(data: str | bytes | bytearray | memoryview, encoding: str | None = None, *,
           default: str | None = None, max_attributes: int | None = 1000,
           max_depth: int | None = 512) -> Tree:
@@ -174,22 +195,7 @@ def parse(data: str | bytes | bytearray | memoryview, encoding: str | None = Non
     encoding was used (``"utf-8"`` for text). ``default`` is the encoding assumed when no
     byte-order mark, ``encoding`` or ``<meta>`` names one. ``max_attributes`` and
     ``max_depth`` are the markup limits of ``Tree``."""
-    limits = {"max_attributes": max_attributes, "max_depth": max_depth}
-    if isinstance(data, str):
-        return Tree(data.replace("\x00", "\ufffd") if "\x00" in data else data, **limits)
-    if isinstance(data, memoryview):
-        data = data.tobytes()
-    if not isinstance(data, (bytes, bytearray)):
-        raise TypeError(f"parse() takes str or bytes, not {type(data).__name__}")
-    name, bom, valid = _sniff(data, encoding, default)
-    source: str | bytes | bytearray
-    if name == "utf-8" and (valid or (valid is None and _is_utf8(data))):
-        # Valid UTF-8 is what the parser reads: no decoding (it drops the byte-order mark).
-        source = data.replace(b"\x00", "\ufffd".encode()) if b"\x00" in data else data
-    else:
-        source = decode(data[bom:], name)
-        if "\x00" in source:
-            source = source.replace("\x00", "\ufffd")
-    tree = Tree(source, **limits)
+    text, name = source(data, encoding, default=default)
+    tree = Tree(text, max_attributes=max_attributes, max_depth=max_depth)
     tree._set_encoding(name)
     return tree
