@@ -102,7 +102,9 @@ def on_threads(work: Callable[[str], tuple], pages: list[str], threads: int) -> 
 
 
 def load_pages(count: int) -> list[str]:
-    paths = sorted(p for pattern in PAGE_GLOBS for p in glob.glob(pattern, recursive=True))
+    # Several packages install the same pages: each file once.
+    paths = sorted({os.path.realpath(p) for pattern in PAGE_GLOBS
+                    for p in glob.glob(pattern, recursive=True)})
     if not paths:
         print("scrape: skipped, no pages (apt-get install python3-doc nodejs-doc)")
     step = max(len(paths) // count, 1)

@@ -11,7 +11,8 @@
 BENCH_BUILD_DIR := build/native-bench
 BENCH_NATIVE := $(BENCH_BUILD_DIR)/bench_parse
 BENCH_PEERS_STAMP := $(VENV)/.bench-peers-installed
-BENCH_ARGS ?=
+# Two real pages from the documentation packages join the generated ones when installed.
+BENCH_ARGS ?= $(wildcard /usr/share/doc/python3-doc/html/library/stdtypes.html /usr/share/doc/nodejs/api/all.html)
 
 BENCH_MEMORY := $(BENCH_BUILD_DIR)/bench_memory
 

@@ -228,5 +228,5 @@ class Node:
     def test_method(self) -> str:
         """Test method to verify compilation"""
 
-def parse_many(texts: Sequence[str | bytes], threads: int = 0) -> list[Tree]:
+def parse_many(texts: Sequence[str | bytes | bytearray], threads: int = 0) -> list[Tree]:
     """Parse every text into a Tree on up to `threads` native threads (0: one per core)"""
