@@ -4,76 +4,14 @@
 #include "select/parser.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "select/css_reader.h"
+#include "select/pseudo_classes.h"
 #include "select/html_states.h"
 
 namespace velkaron::select {
 
 namespace {
-
-enum class Argument { none, selectors, relative, nth, nth_of, languages };
-
-struct PseudoClass {
-    SimpleKind kind;
-    Argument argument;
-    std::int64_t a = 0;
-    std::int64_t b = 0;
-};
-
-// Pseudo-classes by lower-case name. Those of user interaction and time never match a
-// document at rest, so they compile to `never`; :only-child and :only-of-type to two tests.
-const std::unordered_map<std::string_view, PseudoClass>& pseudo_classes() {
-    static const std::unordered_map<std::string_view, PseudoClass> table = {
-        {"root", {SimpleKind::root, Argument::none}},
-        {"scope", {SimpleKind::scope, Argument::none}},
-        {"empty", {SimpleKind::empty, Argument::none}},
-        {"link", {SimpleKind::any_link, Argument::none}},
-        {"any-link", {SimpleKind::any_link, Argument::none}},
-        {"checked", {SimpleKind::checked, Argument::none}},
-        {"disabled", {SimpleKind::disabled, Argument::none}},
-        {"enabled", {SimpleKind::enabled, Argument::none}},
-        {"required", {SimpleKind::required, Argument::none}},
-        {"optional", {SimpleKind::optional, Argument::none}},
-        {"read-only", {SimpleKind::read_only, Argument::none}},
-        {"read-write", {SimpleKind::read_write, Argument::none}},
-        {"defined", {SimpleKind::defined, Argument::none}},
-        {"first-child", {SimpleKind::nth_child, Argument::none, 0, 1}},
-        {"last-child", {SimpleKind::nth_last_child, Argument::none, 0, 1}},
-        {"first-of-type", {SimpleKind::nth_of_type, Argument::none, 0, 1}},
-        {"last-of-type", {SimpleKind::nth_last_of_type, Argument::none, 0, 1}},
-        {"hover", {SimpleKind::never, Argument::none}},
-        {"active", {SimpleKind::never, Argument::none}},
-        {"focus", {SimpleKind::never, Argument::none}},
-        {"focus-visible", {SimpleKind::never, Argument::none}},
-        {"focus-within", {SimpleKind::never, Argument::none}},
-        {"visited", {SimpleKind::never, Argument::none}},
-        {"target", {SimpleKind::never, Argument::none}},
-        {"target-within", {SimpleKind::never, Argument::none}},
-        {"current", {SimpleKind::never, Argument::none}},
-        {"past", {SimpleKind::never, Argument::none}},
-        {"future", {SimpleKind::never, Argument::none}},
-        {"playing", {SimpleKind::never, Argument::none}},
-        {"paused", {SimpleKind::never, Argument::none}},
-        {"is", {SimpleKind::is, Argument::selectors}},
-        {"where", {SimpleKind::is, Argument::selectors}},
-        {"matches", {SimpleKind::is, Argument::selectors}},
-        {"any", {SimpleKind::is, Argument::selectors}},
-        {"not", {SimpleKind::is_not, Argument::selectors}},
-        {"has", {SimpleKind::has, Argument::relative}},
-        {"nth-child", {SimpleKind::nth_child, Argument::nth_of}},
-        {"nth-last-child", {SimpleKind::nth_last_child, Argument::nth_of}},
-        {"nth-of-type", {SimpleKind::nth_of_type, Argument::nth}},
-        {"nth-last-of-type", {SimpleKind::nth_last_of_type, Argument::nth}},
-        {"lang", {SimpleKind::lang, Argument::languages}},
-    };
-    return table;
-}
-
-bool is_pseudo_element_name(std::string_view name) {
-    return name == "before" || name == "after" || name == "first-line" || name == "first-letter";
-}
 
 Combinator combinator_for(char c) {
     switch (c) {
@@ -339,15 +277,15 @@ private:
             }
             return;
         }
-        const auto found = pseudo_classes().find(name);
-        if (found == pseudo_classes().end()) {
+        const PseudoClass* found = find_pseudo_class(name);
+        if (found == nullptr) {
             in.fail_at(start, std::string("unknown pseudo-class ':") + name + (functional ? "()" : "") + "'");
         }
-        if (functional != (found->second.argument != Argument::none)) {
+        if (functional != (found->argument != Argument::none)) {
             in.fail_at(start, functional ? "expected no '(' after ':" + name + "'"
                                          : "expected '(' after ':" + name + "'");
         }
-        const PseudoClass& pseudo = found->second;
+        const PseudoClass& pseudo = *found;
         Simple simple{pseudo.kind};
         simple.a = pseudo.a;
         simple.b = pseudo.b;
