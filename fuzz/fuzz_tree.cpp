@@ -23,6 +23,7 @@
 #include "search/criteria.h"
 #include "search/parallel.h"
 #include "search/parallel_config.h"
+#include "select/selector.h"
 
 using velkaron::AttributeMap;
 using velkaron::MatchCriteria;
@@ -464,6 +465,33 @@ void exercise_attribute_query(const NodeHandle& node, const std::string& tag,
 
 }  // namespace
 
+// The input's first line read as a selector list: refused text throws SelectorError; other
+// text gives elements in document order, once each, agreeing with select_one, with the root's
+// select (less the root) and, where :scope cannot differ, with matches().
+void exercise_selector(const Tree& tree, const NodeHandle& root, const std::string& css,
+                       const NodeList& all_elements) {
+    NodeList found;
+    try {
+        found = tree.select(css);
+    } catch (const velkaron::select::SelectorError&) {
+        return;
+    }
+    std::vector<GumboNode*> order = pointers(all_elements);
+    std::size_t next = 0;
+    for (const NodeHandle& element : found) {
+        const auto at = std::find(order.begin() + next, order.end(), element->gumbo());
+        CHECK(at != order.end(), "selector results out of document order or repeated: " + css);
+        next = static_cast<std::size_t>(at - order.begin()) + 1;
+    }
+    const NodeHandle first = tree.select_one(css);
+    CHECK(found.empty() ? first == nullptr : first == found.front(), css);
+    if (css.find("scope") != std::string::npos) return;
+    std::vector<GumboNode*> below_root = pointers(found);
+    below_root.erase(std::remove(below_root.begin(), below_root.end(), root->gumbo()), below_root.end());
+    CHECK(pointers(root->select(css)) == below_root, css);
+    for (const NodeHandle& element : found) CHECK(element->matches(css), css);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string html(reinterpret_cast<const char*>(data), size);
     thread_rounds_left = thread_rounds_per_input;
@@ -569,6 +597,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CHECK(element->is_element());
         }
     }
+    exercise_selector(tree, root, html.substr(0, html.find('\n')), all_elements);
     CHECK(root->test_method() == "test_works");
     thread_picker = nullptr;
     return 0;
