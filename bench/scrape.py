@@ -139,7 +139,7 @@ def main() -> None:
             for threads in (1, 2):
                 best[name][threads] = min(best[name][threads], run(threads))
     load_average = os.getloadavg()[0]
-    print(f"{len(pages)} pages, {sum(map(len, pages)) / 1e6:.1f} MB; {platform.processor() or platform.machine()}, "
+    print(f"{len(pages)} pages, {sum(map(len, pages)) / 1e6:.1f} MB; {platform.machine()}, "
           f"{os.cpu_count()} cores, load average {load_average:.1f} at the end; best of {args.runs}")
     print(f"links found in the first 20 pages: {links}")
     velkaron_one = len(pages) / best["velkaron"][1]
