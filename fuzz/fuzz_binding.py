@@ -1,8 +1,10 @@
 """atheris target: the Python binding, driven the way a user's code drives it.
 
-Parses the input (as bytes, or as text decoded with replacement), then walks a few nodes picked
-from the input with navigation, text, attributes, every search strategy, the whole-document
-queries and the tree's own queries, with names, classes and values taken from the document.
+Parses the input (as bytes, or as text decoded with replacement, through velkaron.parse or
+Tree, with small markup limits now and then), then walks a few nodes picked from the input
+with navigation, text, attributes, every search strategy, CSS selectors, HTML output, the
+whole-document queries and the tree's own queries, with names, classes and values taken from
+the document.
 Besides crashes of the interpreter (a signal is a finding), it fails when strategies that
 must agree disagree, or when a call raises anything other than the documented exceptions.
 Run through `make fuzz-python`; libFuzzer options (-runs, -max_total_time, -max_len) pass on.
@@ -72,6 +74,21 @@ def exercise_node(node, names, pairs, classes, pick):
         pass
 
 
+def exercise_selectors(node, names, classes, pick):
+    """Selectors built from the document's names and classes, and fuzzed text."""
+    parts = [pick.PickValueInList(list(names)), "." + pick.PickValueInList(list(classes or ["c"])),
+             pick.ConsumeUnicodeNoSurrogates(12)]
+    combinator = pick.PickValueInList([" ", " > ", ", ", " ~ ", ""])
+    css = combinator.join(parts[:pick.ConsumeIntInRange(1, 3)])
+    try:
+        found = node.select(css)
+        assert node.select_one(css) == (found[0] if found else None), css
+        node.matches(css), node.closest(css)
+    except velkaron.SelectorError:
+        pass
+    node.html, node.inner_html
+
+
 def exercise_whole_document(tree, root, names, pairs, classes, pick):
     name, token = pick.PickValueInList(list(names)), pick.PickValueInList(list(classes or [""]))
     assert root.count_elements_by_tag(name) == len(root.find_all(name)) or not name.islower()
@@ -89,7 +106,8 @@ def TestOneInput(data):
     html = data[64:]
     if pick.ConsumeBool():
         html = html.decode("utf-8", errors="replace")
-    tree = velkaron.Tree(html)
+    limits = {"max_depth": 4, "max_attributes": 2} if pick.ConsumeProbability() < 0.1 else {}
+    tree = (velkaron.parse if pick.ConsumeBool() else velkaron.Tree)(html, **limits)
     root = tree.get_root()
     if root is None:
         return
@@ -98,6 +116,8 @@ def TestOneInput(data):
     nodes = [root] + root.get_all_descendants_with_text()[:200]
     for _ in range(3):
         exercise_node(pick.PickValueInList(list(nodes)), names, pairs, classes, pick)
+    exercise_selectors(pick.PickValueInList(list(nodes)), names, classes, pick)
+    tree.html
     if pick.ConsumeProbability() < 0.02:
         try:
             velkaron.Node.__new__(velkaron.Node).get_text()

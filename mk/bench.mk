@@ -27,7 +27,7 @@ bench: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE) bench-hostile
 # The hostile pages of the test table at full size, beside lxml and selectolax, with the
 # split of velkaron's memory between gumbo's tree and its own structures.
 bench-hostile: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
-	$(PYTHON) bench/hostile.py --native-memory $(BENCH_MEMORY) --json bench/results/hostile.json
+	$(PYTHON) -P bench/hostile.py --native-memory $(BENCH_MEMORY) --json bench/results/hostile.json
 
 bench-quick: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
 	$(PYTHON) bench/compare.py --quick --native $(BENCH_NATIVE) $(BENCH_ARGS)
