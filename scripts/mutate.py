@@ -44,13 +44,24 @@ def one_line(lines):
     return " \\n ".join(line.strip() for line in lines)
 
 
-def mutants_of(path, scratch):
+def generated(path):
+    """The directory of universalmutator's mutants of `path`, kept by content between runs."""
+    digest = hashlib.sha256(path.read_bytes()).hexdigest()[:20]
+    out_dir = WORK / "mutants" / f"{path.name}-{digest}"
+    if not out_dir.is_dir():
+        with tempfile.TemporaryDirectory(dir=WORK) as scratch:
+            language = "python" if path.suffix == ".py" else "cpp"
+            subprocess.run([str(Path(PYTHON).with_name("mutate")), str(path), language, "--noCheck",
+                            "--mutantDir", scratch], cwd=scratch, capture_output=True, check=True)
+            out_dir.parent.mkdir(exist_ok=True)
+            os.rename(scratch, out_dir)
+            os.mkdir(scratch)  # for the context manager to remove
+    return out_dir
+
+
+def mutants_of(path):
     """(identity, mutated text) of every mutant universalmutator writes for `path`."""
-    out_dir = scratch / path.name
-    out_dir.mkdir()
-    language = "python" if path.suffix == ".py" else "cpp"
-    subprocess.run([str(Path(PYTHON).with_name("mutate")), str(path), language, "--noCheck",
-                    "--mutantDir", str(out_dir)], cwd=scratch, capture_output=True, check=True)
+    out_dir = generated(path)
     original = path.read_text().splitlines(keepends=True)
     relative = str(path.relative_to(ROOT))
     seen = {}
@@ -140,46 +151,45 @@ def main():
         raise SystemExit("mutate: the quick tests fail without any mutant")
     timeout = max(60.0, 3 * (time.monotonic() - baseline))
     equivalent = read_equivalent()
-    results = []  # (room, key, outcome)
-    with tempfile.TemporaryDirectory() as scratch:
-        for room, room_dir in rooms().items():
-            candidates = []
-            for path in sources(room_dir):
-                candidates += list(mutants_of(path, Path(scratch)))
-            candidates.sort(key=lambda item: rank(item[0], args.seed))
-            taken = 0
-            for key, text in candidates:
-                if taken == args.per_room:
-                    break
-                target = sandbox.tree / key[0]
-                original = target.read_text()
-                target.write_text(text)
-                try:
-                    if target.suffix == ".py":
-                        valid = subprocess.run([PYTHON, "-m", "py_compile", str(target)],
-                                               capture_output=True).returncode == 0
-                    else:
-                        valid = sandbox.builds()
-                    if not valid:
-                        continue  # not a program: not part of the sample
-                    taken += 1
-                    outcome = "survived" if sandbox.passes(args.tests, timeout) else "killed"
-                finally:
-                    target.write_text(original)
-                if outcome == "survived" and key in equivalent:
-                    outcome = "equivalent"
-                results.append((room, key, outcome))
-                print(f"{outcome:10} {room:9} {key[0]}: {key[1]!r} -> {key[2]!r}", flush=True)
-        sandbox.builds()  # leave the sandbox's module unmutated
+    results, invalid = [], 0  # (room, key, outcome); mutants that do not compile
+    for room, room_dir in rooms().items():
+        candidates = []
+        for path in sources(room_dir):
+            candidates += list(mutants_of(path))
+        candidates.sort(key=lambda item: rank(item[0], args.seed))
+        taken = 0
+        for key, text in candidates:
+            if taken == args.per_room:
+                break
+            target = sandbox.tree / key[0]
+            original = target.read_text()
+            target.write_text(text)
+            try:
+                if target.suffix == ".py":
+                    valid = subprocess.run([PYTHON, "-m", "py_compile", str(target)],
+                                           capture_output=True).returncode == 0
+                else:
+                    valid = sandbox.builds()
+                if not valid:
+                    invalid += 1
+                    continue  # not a program: not part of the sample
+                taken += 1
+                outcome = "survived" if sandbox.passes(args.tests, timeout) else "killed"
+            finally:
+                target.write_text(original)
+            if outcome == "survived" and key in equivalent:
+                outcome = "equivalent"
+            results.append((room, key, outcome))
+            print(f"{outcome:10} {room:9} {key[0]}: {key[1]}  ->  {key[2]}", flush=True)
+    sandbox.builds()  # leave the sandbox's module unmutated
     killed = sum(outcome == "killed" for _, _, outcome in results)
     scored = sum(outcome != "equivalent" for _, _, outcome in results)
     minutes = (time.monotonic() - started) / 60
-    print(f"\nmutate: {killed}/{scored} killed ({killed / max(scored, 1):.0%}); "
-          f"{len(results) - scored} equivalent; {len(results)} mutants in {minutes:.0f} min")
+    print(f"\nmutate: {killed}/{scored} killed ({killed / max(scored, 1):.0%}), {len(results) - scored} "
+          f"equivalent, of {len(results)} mutants ({invalid} more did not compile) in {minutes:.0f} min")
     for room, key, outcome in results:
-        if outcome != "killed":
-            reason = equivalent.get(key, "not killed: a gap in the quick tests")
-            print(f"  {outcome}: {key[0]}: {key[1]!r} -> {key[2]!r}  ({reason})")
+        if outcome != "killed":  # tab separated, as scripts/mutants-equivalent.txt takes them
+            print(f"{outcome}\t" + "\t".join(key) + f"\t{equivalent.get(key, 'a gap in the quick tests')}")
     return 0 if killed >= args.goal * scored else 1
 
 

@@ -4,10 +4,13 @@ rule is written as the candidates it takes and the test it applies on that walk.
 
 import random
 import re
+from pathlib import Path
 
 import pytest
 
 import velkaron
+
+REPO = Path(__file__).resolve().parents[1]
 
 KNOWN = ["div", "p", "span", "a", "b", "em", "section", "ul", "li", "img"]
 TOKENS = ["a", "b", "box", "A", "é"]
@@ -187,21 +190,29 @@ def check_searches(doc, start, queries, methods=None):
                 assert got == want, where
 
 
-@pytest.mark.parametrize("seed", range(30))
-def test_strategies_agree_with_the_reference_walk(seed):
-    rng = random.Random(seed)
-    doc = parsed("".join(random_markup(rng) for _ in range(6)))
+SEEDS = sorted((REPO / "fuzz" / "corpus").glob("*")) + sorted((REPO / "tests" / "regressions").glob("*"))
+
+
+@pytest.mark.parametrize("source", [*range(30), *SEEDS], ids=lambda s: getattr(s, "name", str(s)))
+def test_strategies_agree_with_the_reference_walk(source):
+    """On 30 generated documents and on the fuzzer's seed inputs."""
+    rng = random.Random(str(source))
+    doc = parsed(source.read_bytes() if isinstance(source, Path) else
+                 "".join(random_markup(random.Random(source)) for _ in range(6)))
     tree = doc.tree
     assert tokens([tree.get_nth_element(i) for i in range(tree.get_indexed_element_count())]) == [
         s.token for s in doc.elements]
-    for s in doc.elements:
+    for s in doc.snaps:
+        strings = s.node.get_strings()
+        assert (s.node.get_text(), s.node.get_text_with_separator("|")) == ("".join(strings), "|".join(strings))
         for name, value in s.attrs.items():
+            assert s.node.get_attribute(name) == value
             assert tokens(tree.find_by_attribute(name, value)) == [
                 e.token for e in doc.elements if e.attrs.get(name) == value]
         for child in s.children:
             # Whitespace-only text (form feed too) is left out; the rest is trimmed of
             # space, tab, LF and CR only.
-            if child.kind == "text" and child.text.strip(" \t\n\r\x0c"):
+            if s.kind == "element" and child.kind == "text" and child.text.strip(" \t\n\r\x0c"):
                 text = child.text.strip(" \t\n\r")
                 assert tokens(tree.find_by_text_content(text)) == [
                     e.token for e in doc.elements for c in e.children

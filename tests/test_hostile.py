@@ -7,7 +7,6 @@ import ctypes.util
 import gc
 import json
 import os
-import re
 import subprocess
 import sys
 import threading
@@ -145,34 +144,6 @@ def test_threads_on_separate_trees_and_on_one_shared_tree():
 def test_custom_element_end_tag_closes_its_own_element():
     body = velkaron.Tree("<x-list><x-item>a</x-list>b").get_root().find("body")
     assert [child.get_text() for child in body.get_children()] == ["a", "b"]
-
-
-SEEDS = sorted((REPO / "fuzz" / "corpus").glob("*")) + sorted((REPO / "tests" / "regressions").glob("*"))
-
-
-@pytest.mark.parametrize("path", SEEDS, ids=lambda path: path.name)
-def test_seed_inputs_through_every_query_family(path):
-    tree = velkaron.Tree(path.read_bytes())
-    root = tree.get_root()
-    nodes = root.get_parent().get_descendants()
-    elements = [node for node in nodes if node.is_element()]
-    assert [tree.get_nth_element(i) for i in range(tree.get_indexed_element_count())] == elements
-    assert root.find_all() == elements
-    for node in nodes:
-        assert node.get_text() == "".join(node.get_strings())
-        assert node.get_text_with_separator("|") == "|".join(node.get_strings())
-        assert all(child.get_parent() is node for child in node.get_children())
-        for name, value in node.get_attributes().items():
-            assert node.get_attribute(name) == value and node in tree.find_by_attribute(name, value)
-    for name in {element.get_name() for element in elements} - {""}:
-        found = root.find_all(name)
-        assert root.count_elements_by_tag(name) == len(found) and root.find(name) is found[0]
-        for strategy in (root.find_all_ultra_fast, root.find_all_bulk, root.find_all_parallel,
-                         root.find_all_parallel_optimized):
-            assert strategy(name) == found, strategy.__name__
-    for element in elements[:50]:
-        for token in filter(None, re.split(r"[ \t\n\r]+", element.get_attribute("class"))):
-            assert root.find_all_parallel(attrs={"class": token}) == root.find_all_ultra_fast(attrs={"class": token})
 
 
 # Resident memory after a warm-up and at the end; a leaked tree costs about a megabyte, so a leak
