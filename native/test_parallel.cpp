@@ -22,7 +22,7 @@ using namespace velkaron;
 namespace {
 
 int failed = 0, passed = 0;
-#define CHECK(cond, ...) \
+#define CHECK(cond) \
     ((cond) ? (void)++passed : (void)(++failed, std::fprintf(stderr, "line %d: %s\n", __LINE__, #cond)))
 
 using Nodes = std::vector<GumboNode*>;
@@ -81,6 +81,7 @@ struct Page {
 
 MatchCriteria only(const std::string& key, const std::string& value) { return MatchCriteria{"", {{key, value}}}; }
 
+// Settings, work splitting and the subtree estimate, as pure functions of their inputs.
 void settings_and_splitting() {
     // hardware threads -> workers of the first strategy, of the optimised one
     const unsigned int table[][3] = {{0, 2, 2}, {1, 1, 1}, {2, 2, 2}, {3, 3, 3}, {5, 5, 4}, {9, 8, 4}, {16, 8, 4}};
@@ -115,15 +116,12 @@ void settings_and_splitting() {
             CHECK(slices.size() == parts && next == count);
         }
     }
-}
-
-void estimate() {
     // body -> estimate with the usual cap of 2000: the start and ten levels below it
-    const std::pair<std::string, std::size_t> table[] = {
+    const std::pair<std::string, std::size_t> estimates[] = {
         {"x" + repeat("<div>x", 15), 21}, {repeat("<b></b>", 1998), 1999}, {repeat("<b></b>", 2999), 2000},
         {repeat("<div>", 9) + repeat("<b></b>", 2500), 2000}, {repeat("<div>", 10) + repeat("<b></b>", 2500), 11},
         {"<template>" + repeat("<b></b>", 50) + "</template>", 2}};
-    for (const auto& [body, expected] : table) CHECK(estimate_subtree_size(Page(body).node(), 2000) == expected);
+    for (const auto& [body, expected] : estimates) CHECK(estimate_subtree_size(Page(body).node(), 2000) == expected);
     const Page page(repeat("<b></b>", 2999));
     CHECK(estimate_subtree_size(page.node(), 100) == 100 && estimate_subtree_size(page.node(), 5000) == 3000);
     CHECK(estimate_subtree_size(page.tree->root_element()->parent, 2000) == 1);  // the document: not entered
@@ -152,19 +150,6 @@ void answers_and_workers() {
             CHECK(parallel_find_all(*page.start, only("id", "s"), config) == NodeList{page.start});
             CHECK(parallel_find_all(*page.start, only("id", "none"), config).empty());
         }
-    }
-    // The optimised strategy: 2100 nodes, workers by the number of matches.
-    for (std::size_t count : {500u, 501u, 1001u, 1501u}) {
-        const Page page(repeat("<p class=\"m\"></p>", count) + repeat("<i></i>", 2099 - count));
-        const Nodes expected = select(page.node(), tag_is(GUMBO_TAG_P));
-        for (const MatchCriteria& criteria : {MatchCriteria{"P", {}}, only("class", "m"), MatchCriteria{"p", {{"class", "m"}}}}) {
-            ParallelRunReport report;
-            CHECK(parser_nodes(optimized_parallel_find_all(*page.start, criteria, make_optimized_parallel_config(4), &report)) == expected);
-            CHECK(report.workers == optimized_worker_count(count, make_optimized_parallel_config(4)));
-        }
-        const NodeHandle first = optimized_parallel_find_first(*page.start, only("class", "m"), make_optimized_parallel_config(4));
-        CHECK(first != nullptr && first->gumbo() == expected.front());
-        CHECK(optimized_parallel_find_first(*page.start, MatchCriteria{"DIV", {}}, make_optimized_parallel_config(4)) == nullptr);
     }
     // Matches below the tenth level do not count towards the estimate.
     const Page deep(repeat("<div>", 10) + repeat("<p class=\"m\"></p>", 3000));
@@ -213,12 +198,11 @@ void start_nodes() {
     const ParallelConfig parallel = make_parallel_config(2);
     const OptimizedParallelConfig optimized = make_optimized_parallel_config(2);
     const Nodes paragraphs = select(page.node(), tag_is(GUMBO_TAG_P));
-    ParallelRunReport report;
-    CHECK(parser_nodes(parallel_find_all(*page.start, only("class", "a"), parallel, &report)) == paragraphs && report.workers == 2);
-    CHECK(parser_nodes(optimized_parallel_find_all(*page.start, MatchCriteria{"p", {}}, optimized, &report)) == paragraphs);
+    ParallelRunReport report;  // template contents are never searched, with or without workers
+    CHECK(parser_nodes(parallel_find_all(*page.start, only("class", "a"), parallel, &report)) == paragraphs);
     CHECK(report.workers == 2 && paragraphs.size() == 1200);
-    CHECK(parallel_find_all(*page.start, MatchCriteria{}, parallel).front() == page.start);
-    CHECK(optimized_parallel_find_all(*page.start, MatchCriteria{}, optimized).size() == 1201);
+    CHECK(parser_nodes(optimized_parallel_find_all(*page.start, MatchCriteria{"p", {}}, optimized, &report)) == paragraphs);
+    CHECK(report.workers == 2 && parallel_find_all(*page.start, MatchCriteria{}, parallel).front() == page.start);
     const GumboVector& children = page.node()->v.element.children;
     const NodeHandle starts[] = {page.tree->wrap_node(static_cast<GumboNode*>(children.data[0])),
                                  page.tree->wrap_node(static_cast<GumboNode*>(children.data[1])),
@@ -243,7 +227,6 @@ void start_nodes() {
 
 int main() {
     settings_and_splitting();
-    estimate();
     answers_and_workers();
     find_first_and_time_out();
     start_nodes();

@@ -6,6 +6,7 @@ its own tag table (unknown tags have the empty name). Fragment and scripting-on 
 inputs holding NUL (a document ends there) are not compared."""
 
 import ctypes
+import functools
 import json
 import os
 import random
@@ -23,23 +24,16 @@ KNOWN = Path(__file__).parent / "cases" / "html5lib-known.tbl"
 IN_CI = os.environ.get("CI", "").lower() == "true"
 
 
-def gumbo_names():
-    path = next(line.split()[-1] for line in open("/proc/self/maps") if "libgumbo" in line)
-    gumbo = ctypes.CDLL(path)
-    gumbo.gumbo_tag_enum.restype, gumbo.gumbo_normalized_tagname.restype = ctypes.c_int, ctypes.c_char_p
-    unknown = gumbo.gumbo_tag_enum(b"no-such-element")
-    cache = {}
-
-    def name(tag):
-        if tag not in cache:
-            number = gumbo.gumbo_tag_enum(tag.encode())
-            cache[tag] = "" if number == unknown else gumbo.gumbo_normalized_tagname(number).decode()
-        return cache[tag]
-
-    return name
+GUMBO = ctypes.CDLL(next(line.split()[-1] for line in open("/proc/self/maps") if "libgumbo" in line))
+GUMBO.gumbo_normalized_tagname.restype = ctypes.c_char_p
+UNKNOWN = GUMBO.gumbo_tag_enum(b"no-such-element")
 
 
-NAME = gumbo_names()
+@functools.cache
+def api_name(tag):
+    """The name get_name() gives an element the parser made for `tag`, from gumbo's own table."""
+    number = GUMBO.gumbo_tag_enum(tag.encode())
+    return "" if number == UNKNOWN else GUMBO.gumbo_normalized_tagname(number).decode()
 
 
 def merged(items):
@@ -90,7 +84,7 @@ def read_expected(lines):
         elif content.startswith("<!"):
             pass  # doctype or comment
         elif content.startswith("<") and content.endswith(">"):
-            element = (NAME(content[1:-1].rpartition(" ")[2]), [], [])
+            element = (api_name(content[1:-1].rpartition(" ")[2]), [], [])
             children.append(element)
             stack.append((depth, element[2], element[1]))
         else:
@@ -200,7 +194,7 @@ def theirs(html):
         for child in element:
             if not callable(child.tag) and child.tag != "template":  # comments have a callable tag
                 attributes = tuple(sorted((k.rpartition("}")[2], v) for k, v in child.attrib.items()))
-                items.append((NAME(child.tag.rpartition("}")[2]), attributes, project_etree(child)))
+                items.append((api_name(child.tag.rpartition("}")[2]), attributes, project_etree(child)))
             items.append(child.tail or "")
         return merged(items)
 
@@ -213,7 +207,7 @@ def crossed_unknown_end_tag(html):
     element closes whichever unknown element is open. Such documents are not compared."""
     open_unknown = []
     for slash, name in re.findall(r"<(/?)([a-zA-Z][^\s/>]*)", html):
-        if NAME(name.lower()) == "":
+        if api_name(name.lower()) == "":
             if not slash:
                 open_unknown.append(name.lower())
             elif open_unknown and open_unknown.pop() != name.lower():
