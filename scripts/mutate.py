@@ -139,6 +139,7 @@ def main():
     parser.add_argument("--seed", default="velkaron-1")
     parser.add_argument("--per-room", type=int, default=6, help="mutants drawn from each room")
     parser.add_argument("--goal", type=float, default=0.9)
+    parser.add_argument("--only", type=Path, help="run just these mutants: lines of a report's survivors")
     parser.add_argument("tests", nargs="+", help="the quick test subset")
     args = parser.parse_args()
     started = time.monotonic()
@@ -157,9 +158,12 @@ def main():
         for path in sources(room_dir):
             candidates += list(mutants_of(path))
         candidates.sort(key=lambda item: rank(item[0], args.seed))
+        if args.only:
+            wanted = {tuple(line.split("\t")[1:4]) for line in args.only.read_text().splitlines()}
+            candidates = [item for item in candidates if item[0] in wanted]
         taken = 0
         for key, text in candidates:
-            if taken == args.per_room:
+            if taken == args.per_room and not args.only:
                 break
             target = sandbox.tree / key[0]
             original = target.read_text()
