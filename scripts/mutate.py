@@ -140,7 +140,8 @@ def main():
     parser.add_argument("--per-room", type=int, default=6, help="mutants drawn from each room")
     parser.add_argument("--goal", type=float, default=0.9)
     parser.add_argument("--only", type=Path, help="run just these mutants: lines of a report's survivors")
-    parser.add_argument("tests", nargs="+", help="the quick test subset")
+    parser.add_argument("--rooms", nargs="*", help="sample only these rooms (default: every room)")
+    parser.add_argument("--tests", nargs="+", required=True, help="the quick test subset")
     args = parser.parse_args()
     started = time.monotonic()
     WORK.mkdir(parents=True, exist_ok=True)
@@ -154,6 +155,8 @@ def main():
     equivalent = read_equivalent()
     results, invalid = [], 0  # (room, key, outcome); mutants that do not compile
     for room, room_dir in rooms().items():
+        if args.rooms and room not in args.rooms:
+            continue
         candidates = []
         for path in sources(room_dir):
             candidates += list(mutants_of(path))
