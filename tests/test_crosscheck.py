@@ -2,6 +2,7 @@
 reference walk (plain Python over the navigation API) on seeded random documents. A strategy's
 rule is written as the candidates it takes and the test it applies on that walk."""
 
+import json
 import random
 import re
 from pathlib import Path
@@ -12,17 +13,9 @@ import velkaron
 
 REPO = Path(__file__).resolve().parents[1]
 
-KNOWN = ["div", "p", "span", "a", "b", "em", "section", "ul", "li", "img"]
-TOKENS = ["a", "b", "box", "A", "é"]
-# Class separators as source text; FF and VT are no separators, so they join a token.
-SEPARATORS = [" ", " ", "  ", "&#9;", "&#10;", "&#13;", "&#12;", "&#11;"]
-TEXTS = ["hello", " hi ", "a b", "\n  ", " ", "\x0c", "&#12;x", "x&#13;", "tail\t", "é"]
-VALUES = {"id": ["x", "y", "", "X"], "title": ["", "t", "T t"], "data-k": ["v", "", "v w"],
-          "href": ["/a", "", " /a"], "src": ["i.png", ""]}
-QUERY_TAGS = ["", "div", "p", "span", "a", "li", "img", "DIV", "Span", "x-card", "section"]
-QUERY_ATTRS = [{}, *({"class": v} for v in ["a", "b", "box", "A", "a b", "", "a\x0cb", "a\tb"]),
-               *({"id": v} for v in ["x", "y", "", "X"]), {"title": ""}, {"title": "t"},
-               {"data-k": "v"}, {"hidden": ""}, {"href": "/a"}, {"class": "a", "id": "x"}]
+DATA = json.loads((Path(__file__).parent / "cases" / "generator.json").read_text("utf-8"))["crosscheck"]
+KNOWN, TOKENS, SEPARATORS, TEXTS, VALUES, QUERY_TAGS, QUERY_ATTRS = (DATA[key] for key in (
+    "known", "tokens", "separators", "texts", "values", "query_tags", "query_attrs"))
 
 
 def random_markup(rng, depth=0):
