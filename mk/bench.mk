@@ -1,7 +1,7 @@
 # `make bench`: velkaron against the libraries users pick today, on generated pages of about
 # 10 KB, 1 MB and 10 MB, plus the native measure of what the parse-time indexes cost over
 # gumbo's parse alone. Writes bench/results/latest.json and bench/results/latest.png. Then the
-# selector table (bench/selectors.py): Tree.select against selectolax, lxml with cssselect and
+# selector table (bench/css_selectors.py): Tree.select against selectolax, lxml with cssselect and
 # soupsieve on a generated page and a python3-doc page; writes bench/results/selectors.json.
 # Then the scraping workload over real pages (bench/scrape.py; its pages come from the
 # python3-doc and nodejs-doc system packages); writes bench/results/scrape.json.
@@ -21,7 +21,7 @@ BENCH_MEMORY := $(BENCH_BUILD_DIR)/bench_memory
 bench: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE) bench-hostile
 	$(PYTHON) bench/compare.py --native $(BENCH_NATIVE) $(BENCH_ARGS)
 	$(PYTHON) bench/chart.py
-	$(PYTHON) bench/selectors.py --json bench/results/selectors.json
+	$(PYTHON) bench/css_selectors.py --json bench/results/selectors.json
 	$(PYTHON) bench/scrape.py --json bench/results/scrape.json
 
 # The hostile pages of the test table at full size, beside lxml and selectolax, with the
@@ -32,7 +32,7 @@ bench-hostile: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
 bench-quick: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
 	$(PYTHON) bench/compare.py --quick --native $(BENCH_NATIVE) $(BENCH_ARGS)
 	$(PYTHON) bench/chart.py build/bench-results/quick.json build/bench-results/quick.png
-	$(PYTHON) bench/selectors.py --quick --json build/bench-results/selectors-quick.json
+	$(PYTHON) bench/css_selectors.py --quick --json build/bench-results/selectors-quick.json
 
 bench-native: $(BENCH_NATIVE)
 

@@ -7,9 +7,9 @@ work on a shared machine weighs less than with wall time. Ratios are peer time /
 above 1 means velkaron is faster. The goals: at least selectolax's speed on every selector and
 ten times soupsieve's.
 
-    python bench/selectors.py                    # 1 MB generated page and a real page
-    python bench/selectors.py --quick            # 100 KB page, fewer repeats
-    python bench/selectors.py --json out.json
+    python bench/css_selectors.py                    # 1 MB generated page and a real page
+    python bench/css_selectors.py --quick            # 100 KB page, fewer repeats
+    python bench/css_selectors.py --json out.json
 """
 
 from __future__ import annotations
