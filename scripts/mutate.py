@@ -103,12 +103,13 @@ class Sandbox:
         self.tree, self.build = WORK / "tree", WORK / "build"
         for part in ("src", "python", "CMakeLists.txt"):
             source, target = ROOT / part, self.tree / part
+            # Plain copies take the time of copying, newer than any object an earlier run left.
             if source.is_dir():
                 shutil.rmtree(target, ignore_errors=True)
-                shutil.copytree(source, target)
+                shutil.copytree(source, target, copy_function=shutil.copy)
             else:
                 target.parent.mkdir(parents=True, exist_ok=True)
-                shutil.copy2(source, target)
+                shutil.copy(source, target)
         pybind11_dir = subprocess.run([PYTHON, "-m", "pybind11", "--cmakedir"], capture_output=True,
                                       text=True, check=True).stdout.strip()
         self.env = dict(os.environ, PATH=f"{Path(PYTHON).parent}:{os.environ['PATH']}")
@@ -118,8 +119,14 @@ class Sandbox:
                         f"-Dpybind11_DIR={pybind11_dir}"], env=self.env, check=True, capture_output=True)
 
     def builds(self):
-        return subprocess.run(["cmake", "--build", str(self.build), "--target", "_velkaron"], env=self.env,
-                              capture_output=True, timeout=1800).returncode == 0
+        """True when the module builds; False when the compiler rejects the code. A build that
+        fails without a compiler error (a compiler killed for memory, say) is tried again."""
+        for _ in range(3):
+            run = subprocess.run(["cmake", "--build", str(self.build), "--target", "_velkaron"],
+                                 env=self.env, capture_output=True, text=True, timeout=1800)
+            if run.returncode == 0 or "error:" in run.stdout + run.stderr:
+                return run.returncode == 0
+        raise SystemExit("mutate: the build fails without a compiler error:\n" + run.stdout + run.stderr)
 
     def passes(self, tests, timeout):
         env = dict(self.env, PYTHONPATH=f"{self.build}:{self.tree / 'python'}")
