@@ -31,7 +31,8 @@ def test_every_method_has_the_signature_and_description_of_the_table():
                 first, *rest = value.__doc__.splitlines()
                 actual[f"{cls.__name__}.{first}"] = "\n".join(rest[1:]).strip()
     assert actual == expected
-    assert sorted(n for n in dir(_velkaron) if not n.startswith("__")) == ["Node", "SelectorError", "Tree", "parse_many"]
+    assert sorted(n for n in dir(_velkaron) if not n.startswith("__")) == \
+        ["Node", "SelectorError", "Tree", "_meta_charsets", "_utf8_valid", "parse_many"]
     assert velkaron.Tree is _velkaron.Tree and velkaron.Node is _velkaron.Node
     with pytest.raises(TypeError, match="No constructor defined"):
         _velkaron.Node()

@@ -47,6 +47,8 @@ def page(head="", body=TEXT):
     (page().encode(), None, "utf-8", TEXT),
     (page().encode("cp1252"), None, "windows-1252", TEXT),
     (b"<p>\x80\x9f\xff", None, "windows-1252", "€Ÿÿ"),
+    (b"<p>\xed\xa0\x80|\xc0\xaf", None, "windows-1252", "í\xa0€|À¯"),  # surrogate, overlong
+    ("<p>\U0001f600|\u00e9".encode(), None, "utf-8", "\U0001f600|é"),
     # Bytes that do not decode become U+FFFD; so does NUL, which would end the document.
     (b"<meta charset=utf-8><p>a\xffb\xe2\x82c", None, "utf-8", "a\ufffdb\ufffdc"),
     (b"<p>a\x00b", None, "utf-8", "a\ufffdb"),

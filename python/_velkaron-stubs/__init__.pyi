@@ -230,3 +230,5 @@ class Node:
 
 def parse_many(texts: Sequence[str | bytes | bytearray], threads: int = 0) -> list[Tree]:
     """Parse every text into a Tree on up to `threads` native threads (0: one per core)"""
+def _utf8_valid(data: bytes | bytearray, /) -> bool: ...  # for velkaron.parse
+def _meta_charsets(data: bytes | bytearray, /) -> list[bytes]: ...

@@ -11,15 +11,14 @@ otherwise end the document. UTF-8 bytes reach the parser as they are, with no de
 from __future__ import annotations
 
 import codecs
-import re
 
 import webencodings  # type: ignore[import-untyped]
 from _velkaron import Tree
+from _velkaron import _meta_charsets
+from _velkaron import _utf8_valid as _is_utf8
 
 __all__ = ["decode", "encoding_name", "parse", "prescan", "sniff", "source"]
 
-PRESCAN_BYTES = 1024
-_SPACE = b"\t\n\x0c\r "
 _BOMS = ((codecs.BOM_UTF8, "utf-8"), (codecs.BOM_UTF16_LE, "utf-16le"),
          (codecs.BOM_UTF16_BE, "utf-16be"))
 _UTF8 = webencodings.lookup("utf-8")
@@ -40,86 +39,18 @@ def _lookup(label: str | bytes) -> webencodings.Encoding | None:
     return webencodings.lookup(label)
 
 
-# One attribute of a tag, as the prescan reads it: spaces and slashes, a name (which may start
-# with "="), then optionally "=" and a quoted or bare value.
-_ATTRIBUTE = re.compile(rb"""[\t\n\x0c\r /]*(=?[^\t\n\x0c\r />=]*)[\t\n\x0c\r ]*"""
-                        rb"""(?:=[\t\n\x0c\r ]*(?:"([^"]*)"|'([^']*)'|([^\t\n\x0c\r >"'][^\t\n\x0c\r >]*)"""
-                        rb"""(?=[\t\n\x0c\r >])|(?=>)))?""")
-_TAG_NAME = re.compile(rb"[^\t\n\x0c\r >]*")
-
-
-def _attribute(head: bytes, i: int) -> tuple[bytes, bytes, int] | None:
-    """The next attribute of a tag in the lower-cased `head` from `i`: name, value, end; None
-    at the tag's end or when the attribute runs past the bytes scanned."""
-    match = _ATTRIBUTE.match(head, i)
-    assert match is not None  # every part of the pattern may be empty
-    end = match.end()
-    if not match[1] or end >= len(head) or head[end] == ord("="):
-        return None
-    return match[1], match[2] or match[3] or match[4] or b"", end
-
-
-_CHARSET_IN_CONTENT = re.compile(
-    rb"""charset[\t\n\x0c\r ]*=[\t\n\x0c\r ]*(?:"([^"]*)"|'([^']*)'|(?!["'])([^\t\n\x0c\r ;]+))""")
-
-
-def _charset_in_content(content: bytes) -> bytes | None:
-    """The charset named in a meta content value such as ``text/html; charset=utf-8``."""
-    match = _CHARSET_IN_CONTENT.search(content)
-    return None if match is None else match[1] or match[2] or match[3]
-
-
-def _meta_encoding(attributes: dict[bytes, bytes]) -> webencodings.Encoding | None:
-    charset = attributes.get(b"charset")
-    if charset is None:
-        charset = _charset_in_content(attributes.get(b"content", b""))
-        if charset is None or attributes.get(b"http-equiv") != b"content-type":
-            return None
-    found = _lookup(charset)
-    if found is not None and found.name in ("utf-16le", "utf-16be"):
-        return _UTF8  # bytes that reach a prescan are not UTF-16
-    if found is not None and found.name == "x-user-defined":
-        return webencodings.lookup("windows-1252")
-    return found
-
-
 def prescan(data: bytes | bytearray) -> webencodings.Encoding | None:
     """The encoding a ``<meta>`` in the first 1024 bytes names, read as browsers read it."""
-    head = bytes(data[:PRESCAN_BYTES]).lower()
-    if b"<meta" not in head:
-        return None
-    i = 0
-    while (i := head.find(b"<", i)) >= 0:
-        if head.startswith(b"<!--", i):
-            i = head.find(b"-->", i + 2) + 2
-            if i < 2:
-                return None
-        elif head.startswith(b"<meta", i) and head[i + 5:i + 6] and head[i + 5] in _SPACE + b"/":
-            i, attributes = i + 6, dict[bytes, bytes]()
-            while (attribute := _attribute(head, i)) is not None:
-                name, value, i = attribute
-                attributes.setdefault(name, value)
-            found = _meta_encoding(attributes)
-            if found is not None:
-                return found
-        elif head[i + 1:i + 2].isalpha() or (head[i + 1:i + 2] == b"/" and head[i + 2:i + 3].isalpha()):
-            i = _TAG_NAME.match(head, i).end()  # type: ignore[union-attr]
-            while (attribute := _attribute(head, i)) is not None:
-                i = attribute[2]
-        elif head[i + 1:i + 2] in (b"!", b"/", b"?"):
-            i = head.find(b">", i)
-            if i < 0:
-                return None
-        i += 1
+    for label in _meta_charsets(data):
+        found = _lookup(label)
+        if found is None:
+            continue
+        if found.name in ("utf-16le", "utf-16be"):
+            return _UTF8  # bytes that reach a prescan are not UTF-16
+        if found.name == "x-user-defined":
+            return webencodings.lookup("windows-1252")
+        return found
     return None
-
-
-def _is_utf8(data: bytes | bytearray) -> bool:
-    try:
-        codecs.utf_8_decode(data, "strict", True)
-    except UnicodeDecodeError:
-        return False
-    return True
 
 
 def encoding_name(label: str) -> str:

@@ -13,6 +13,8 @@
 
 #include "document/batch.h"
 #include "document/tree.h"
+#include "document/meta_prescan.h"
+#include "document/utf8_check.h"
 #include "module/initialised_caster.h"
 #include "module/node_caster.h"
 #include "module/tree_holder.h"
@@ -73,6 +75,28 @@ py::str written(const GumboNode* node, Append append) {
     std::string out;
     append(node, out);
     return utf8(out);
+}
+
+std::string_view bytes_of(const py::handle& data) {
+    if (PyBytes_Check(data.ptr())) {
+        return {PyBytes_AS_STRING(data.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(data.ptr()))};
+    }
+    if (PyByteArray_Check(data.ptr())) {
+        return {PyByteArray_AS_STRING(data.ptr()),
+                static_cast<std::size_t>(PyByteArray_GET_SIZE(data.ptr()))};
+    }
+    throw py::type_error("bytes or bytearray expected");
+}
+
+// velkaron.parse's helpers: the test for bytes that need no decoding, and the <meta> prescan.
+bool utf8_valid(const py::handle& data) { return velkaron::is_valid_utf8(bytes_of(data)); }
+
+py::list meta_charsets(const py::handle& data) {
+    py::list labels;
+    for (const std::string& label : velkaron::meta_charset_labels(bytes_of(data))) {
+        labels.append(py::bytes(label));
+    }
+    return labels;
 }
 
 GumboNode* document_of(const Tree& tree) {
@@ -172,6 +196,8 @@ py::list parse_many(const py::sequence& documents, std::size_t threads) {
 
 PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
     m.doc() = "Velkaron: High-performance HTML parsing library";
+    m.def("_utf8_valid", &utf8_valid);
+    m.def("_meta_charsets", &meta_charsets);
 
     py::class_<Tree, TreeHolder> tree(m, "Tree");
     py::class_<Node, std::shared_ptr<Node>> node(m, "Node");
