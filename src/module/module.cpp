@@ -12,8 +12,8 @@
 #include <optional>
 
 #include "document/batch.h"
-#include "document/tree.h"
 #include "document/meta_prescan.h"
+#include "document/tree.h"
 #include "document/utf8_check.h"
 #include "module/initialised_caster.h"
 #include "module/node_caster.h"
