@@ -24,8 +24,10 @@ STRATEGIES_FIRST = ("find", "find_bulk", "find_ultra_fast", "find_parallel",
 # What a call with arguments of the wrong kind may raise.
 MISUSE = (TypeError, ValueError)
 WRONG_ARGUMENTS = ((None,), (1.5,), (b"\xff",), ({"a": 1},), ("a", "b", "c", "d"))
-# Class-valued queries from one node answer one question in every strategy.
-CLASS_AGREEING = ("find_all", "find_all_bulk", "find_all_ultra_fast")
+# Class-valued queries that answer one question (a token, separated by any ASCII space; the
+# bulk pair compares space-separated text instead, as documented). Compared without repeats:
+# from the root an element is listed once per repetition of its token.
+CLASS_AGREEING = ("find_all", "find_all_ultra_fast")
 
 
 def material(root, pick):
@@ -64,8 +66,9 @@ def exercise_node(node, names, pairs, classes, pick):
         assert node.get_attribute(key) == node.get_attributes().get(key, "")
     if classes:
         token = pick.PickValueInList(list(classes))
-        answers = [getattr(node, m)("", {"class": token}) for m in CLASS_AGREEING]
-        assert answers[0] == answers[1] == answers[2], token
+        answers = [list(dict.fromkeys(getattr(node, m)("", {"class": token})))
+                   for m in CLASS_AGREEING]
+        assert answers[0] == answers[1], token
     node.find_descendants_by_tag(name)
     method = getattr(node, pick.PickValueInList(list(STRATEGIES_ALL + ("get_attribute", "insert"))))
     try:
