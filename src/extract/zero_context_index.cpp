@@ -24,16 +24,6 @@ std::string query_key(const ZeroContextQuery& query) {
 
 }  // namespace
 
-void ZeroContextIndex::build(GumboNode* root) {
-    elements.clear();
-    tag_map.clear();
-    class_map.clear();
-    walk_elements(root, 1000, [this](GumboNode* element) {
-        add(element);
-        return false;
-    });
-}
-
 void ZeroContextIndex::add(GumboNode* element) {
     const std::uint64_t position = elements.size();
     elements.push_back(element);

@@ -40,10 +40,9 @@ class ZeroContextIndex {
 public:
     static constexpr std::size_t result_cache_entries = 128;
 
-    // Starts empty; fill it with add() in document order, or build() from a root element.
+    // Starts empty; fill it with add() in document order.
     explicit ZeroContextIndex(const Tree* tree) : tree(tree) {}
 
-    void build(GumboNode* root);
     void add(GumboNode* element);
 
     std::vector<QueryResult> execute_queries(const std::vector<ZeroContextQuery>& queries);

@@ -38,22 +38,20 @@ void refuse_uninitialised(handle source) {
     }
 }
 
-template <>
-class type_caster<velkaron::Tree> : public type_caster_base<velkaron::Tree> {
+// The base caster, preceded by the refusal above.
+template <typename T>
+class initialised_caster : public type_caster_base<T> {
 public:
     bool load(handle source, bool convert) {
-        refuse_uninitialised<velkaron::Tree>(source);
-        return type_caster_base<velkaron::Tree>::load(source, convert);
+        refuse_uninitialised<T>(source);
+        return type_caster_base<T>::load(source, convert);
     }
 };
 
 template <>
-class type_caster<velkaron::Node> : public type_caster_base<velkaron::Node> {
-public:
-    bool load(handle source, bool convert) {
-        refuse_uninitialised<velkaron::Node>(source);
-        return type_caster_base<velkaron::Node>::load(source, convert);
-    }
-};
+class type_caster<velkaron::Tree> : public initialised_caster<velkaron::Tree> {};
+
+template <>
+class type_caster<velkaron::Node> : public initialised_caster<velkaron::Node> {};
 
 }  // namespace pybind11::detail
