@@ -48,9 +48,9 @@ SELECTORS = [
 
 
 def generated_page(size: int) -> str:
-    spec = importlib.util.spec_from_file_location("generate", HERE / "generate.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    generator_spec = importlib.util.spec_from_file_location("generate", HERE / "generate.py")
+    module = importlib.util.module_from_spec(generator_spec)
+    generator_spec.loader.exec_module(module)
     return module.generate_page(size)
 
 

@@ -20,10 +20,10 @@ RECIPE = Path(__file__).resolve().parent.parent / "examples" / "scale_out.py"
 
 
 def test_cluster_results_equal_a_sequential_run(tmp_path, monkeypatch):
-    spec = importlib.util.spec_from_file_location("scale_out", RECIPE)
-    recipe = importlib.util.module_from_spec(spec)
+    recipe_spec = importlib.util.spec_from_file_location("scale_out", RECIPE)
+    recipe = importlib.util.module_from_spec(recipe_spec)
     monkeypatch.setitem(sys.modules, "scale_out", recipe)
-    spec.loader.exec_module(recipe)
+    recipe_spec.loader.exec_module(recipe)
     corpus = []
     for i in range(40):  # accented text, some pages in Windows-1252, links to a few hosts
         links = "".join(f'<a href="https://host{i * k % 5}.example/p/{k}">l</a>' for k in range(i % 7))

@@ -33,9 +33,9 @@ ROWS = read_rows()
 
 
 def generated(size, seed):
-    spec = importlib.util.spec_from_file_location("generate", CASES.parent.parent / "bench" / "generate.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    generator_spec = importlib.util.spec_from_file_location("generate", CASES.parent.parent / "bench" / "generate.py")
+    module = importlib.util.module_from_spec(generator_spec)
+    generator_spec.loader.exec_module(module)
     return module.generate_page(size, seed)
 
 
