@@ -13,8 +13,8 @@ TEST_PREREQUISITES :=
 
 # The quick subset of the suite: the table-driven API cases, the cross-check of every search
 # strategy against a reference walk, lifetime, selectors, encodings, the html5lib comparisons,
-# HTML output, the command line and the markup limits. `make test` (and so CI) runs it first; `make mutate` runs it
-# against every mutant.
+# HTML output, the command line and the markup limits. `make test` (and so CI) runs it first;
+# `make mutate` runs it against every mutant.
 QUICK_TESTS := tests/test_cases.py tests/test_crosscheck.py tests/test_api.py tests/test_select.py \
 	tests/test_encoding.py tests/test_text_buffer.py tests/test_html5lib.py tests/test_cli.py \
 	tests/test_node_html.py tests/test_misuse_and_limits.py
