@@ -2,7 +2,9 @@
 order, the markup limits keep real pages intact, and hostile pages parse and answer in linear
 time."""
 
+import copy
 import os
+import pickle
 import time
 
 import pytest
@@ -49,6 +51,13 @@ def test_uninitialised_instances_raise_value_error_from_every_member(cls):
     assert None not in raised.values() and raised_only(raised, ValueError, TypeError), raised
     # Every member that takes no further argument names the problem.
     assert raised["get_root" if cls is velkaron.Tree else "get_text"] is ValueError
+
+
+@pytest.mark.parametrize("attempt", [pickle.dumps, copy.copy, copy.deepcopy], ids=lambda f: f.__name__)
+@pytest.mark.parametrize("value", [LIVE_TREE, LIVE_NODES[1]], ids=["tree", "node"])
+def test_pickling_and_copying_are_refused_by_name(attempt, value):
+    with pytest.raises(TypeError, match=rf"^cannot pickle '_velkaron\.{type(value).__name__}' object$"):
+        attempt(value)
 
 
 @pytest.mark.parametrize("args", WRONG, ids=repr)
