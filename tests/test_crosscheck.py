@@ -228,10 +228,10 @@ def test_strategies_agree_with_the_reference_walk(source):
 
 
 def test_parallel_strategies_with_workers_running():
-    # Some 9000 nodes: past both strategies' thresholds (200 nodes; 2000 nodes and more
-    # than 500 matches), so workers make the handles.
-    doc = parsed("".join(random_markup(random.Random(seed)) for seed in range(400)))
-    assert len(doc.snaps) > 5000
+    # Past the subtree size below which the parallel methods stay on the calling thread
+    # (nodes_worth_threads, 50,000), so the workers really search.
+    doc = parsed("".join(random_markup(random.Random(seed)) for seed in range(2600)))
+    assert len(doc.snaps) > 55000
     queries = [("div", {}), ("P", {}), ("", {}), ("", {"class": "a"}), ("", {"id": "x"}),
                ("a", {"title": ""}), ("", {"class": "a b"}), ("span", {"data-k": "v"})]
     for start in (doc.root, doc.elements[2]):
