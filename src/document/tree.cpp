@@ -12,11 +12,13 @@ namespace velkaron {
 
 Tree::Tree(const std::string& html, const MarkupLimits& limits) {
     // The parser's source spans point into this text until the constructor returns.
-    const std::unique_ptr<std::string> repaired = without_overflowing_references(html);
-    const std::unique_ptr<std::string> limited =
-        within_limits(repaired != nullptr ? *repaired : html, limits);
-    const std::string& source =
-        limited != nullptr ? *limited : (repaired != nullptr ? *repaired : html);
+    // Each step copies the text only when it changes something; `text` is the latest one.
+    const std::string* text = &html;
+    const std::unique_ptr<std::string> repaired = without_overflowing_references(*text);
+    if (repaired != nullptr) text = repaired.get();
+    const std::unique_ptr<std::string> limited = within_limits(*text, limits);
+    if (limited != nullptr) text = limited.get();
+    const std::string& source = *text;
     // The document ends at the first NUL byte.
     source_length = std::strlen(source.c_str());
     arena = std::make_unique<ParseArena>();
