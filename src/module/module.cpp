@@ -37,27 +37,35 @@ namespace {
 
 using SourceText = py::typing::Union<py::str, py::bytes, py::bytearray>;
 
+bool is_bytes_like(const py::handle& data) {
+    return PyBytes_Check(data.ptr()) || PyByteArray_Check(data.ptr());
+}
+
+std::string_view bytes_of(const py::handle& data) {
+    if (PyBytes_Check(data.ptr())) {
+        return {PyBytes_AS_STRING(data.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(data.ptr()))};
+    }
+    if (PyByteArray_Check(data.ptr())) {
+        return {PyByteArray_AS_STRING(data.ptr()),
+                static_cast<std::size_t>(PyByteArray_GET_SIZE(data.ptr()))};
+    }
+    throw py::type_error("bytes or bytearray expected");
+}
+
 // The document's text as UTF-8. A str that has no UTF-8 form (a lone surrogate) raises
 // UnicodeEncodeError; bytes are taken as UTF-8, less a leading byte-order mark.
 std::string source_text(const py::handle& html) {
-    const char* data = nullptr;
-    Py_ssize_t size = 0;
     if (PyUnicode_Check(html.ptr())) {
-        data = PyUnicode_AsUTF8AndSize(html.ptr(), &size);
+        Py_ssize_t size = 0;
+        const char* data = PyUnicode_AsUTF8AndSize(html.ptr(), &size);
         if (data == nullptr) throw py::error_already_set();
         return std::string(data, static_cast<std::size_t>(size));
     }
-    if (PyBytes_Check(html.ptr())) {
-        data = PyBytes_AS_STRING(html.ptr());
-        size = PyBytes_GET_SIZE(html.ptr());
-    } else if (PyByteArray_Check(html.ptr())) {
-        data = PyByteArray_AS_STRING(html.ptr());
-        size = PyByteArray_GET_SIZE(html.ptr());
-    } else {
+    if (!is_bytes_like(html)) {
         throw py::type_error("Tree() takes str, bytes or bytearray, not " +
                              std::string(Py_TYPE(html.ptr())->tp_name));
     }
-    const std::string_view bytes(data, static_cast<std::size_t>(size));
+    const std::string_view bytes = bytes_of(html);
     const std::string_view bom = "\xEF\xBB\xBF";
     return std::string(bytes.substr(bytes.substr(0, 3) == bom ? 3 : 0));
 }
@@ -75,17 +83,6 @@ py::str written(const GumboNode* node, Append append) {
     std::string out;
     append(node, out);
     return utf8(out);
-}
-
-std::string_view bytes_of(const py::handle& data) {
-    if (PyBytes_Check(data.ptr())) {
-        return {PyBytes_AS_STRING(data.ptr()), static_cast<std::size_t>(PyBytes_GET_SIZE(data.ptr()))};
-    }
-    if (PyByteArray_Check(data.ptr())) {
-        return {PyByteArray_AS_STRING(data.ptr()),
-                static_cast<std::size_t>(PyByteArray_GET_SIZE(data.ptr()))};
-    }
-    throw py::type_error("bytes or bytearray expected");
 }
 
 // velkaron.parse's helpers: the test for bytes that need no decoding, and the <meta> prescan.
