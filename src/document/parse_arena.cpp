@@ -8,22 +8,16 @@ namespace velkaron {
 
 namespace {
 
-// Every block is preceded by one 8-byte word: its size class, or `large_class`.
-using Header = std::uint64_t;
-constexpr Header large_class = ~Header{0};
-constexpr std::size_t step = 16;
-constexpr std::size_t largest_chunk = 1024 * 1024;
-
-Header& header_of(void* block) { return *(static_cast<Header*>(block) - 1); }
+constexpr std::size_t largest_region_pages = 256;  // 1 MiB
 
 }  // namespace
 
-// Blocks above the small classes come from malloc, linked so the arena can free them all.
+// Blocks above the small sizes come from malloc, linked so the arena can free them all.
 struct ParseArena::Large {
     Large* previous;
     Large* next;
     std::size_t bytes;
-    Header size_class;  // the block's header word
+    std::size_t padding;  // keeps the block after it 16-byte aligned
 };
 
 ParseArena::~ParseArena() {
@@ -32,38 +26,52 @@ ParseArena::~ParseArena() {
         std::free(large);
         large = next;
     }
-    for (void* chunk : chunks) std::free(chunk);
+    for (const Region& region : regions) std::free(region.base);
 }
 
-void* ParseArena::carve(std::size_t bytes) {
-    if (static_cast<std::size_t>(limit - cursor) < bytes) {
-        const std::size_t chunk_bytes = std::max(next_chunk_bytes, bytes);
-        void* chunk = std::malloc(chunk_bytes);
-        if (chunk == nullptr) return nullptr;
-        chunks.push_back(chunk);
-        reserved += chunk_bytes;
-        cursor = static_cast<char*>(chunk);
-        limit = cursor + chunk_bytes;
-        next_chunk_bytes = std::min(next_chunk_bytes * 2, largest_chunk);
+char* ParseArena::new_page(std::uint8_t size_class) {
+    if (next_page == region_end) {
+        const std::size_t pages = next_region_pages;
+        auto* base = static_cast<char*>(std::malloc(pages * page_bytes));
+        if (base == nullptr) return nullptr;
+        Region region{base, pages, std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[pages])};
+        if (region.page_class == nullptr) {
+            std::free(base);
+            return nullptr;
+        }
+        next_page_class = region.page_class.get();
+        const auto at = std::upper_bound(regions.begin(), regions.end(), base,
+                                         [](const char* b, const Region& r) { return b < r.base; });
+        regions.insert(at, std::move(region));
+        reserved += pages * page_bytes;
+        next_page = base;
+        region_end = base + pages * page_bytes;
+        next_region_pages = std::min(pages * 2, largest_region_pages);
     }
-    void* block = cursor;
-    cursor += bytes;
-    return block;
+    char* page = next_page;
+    next_page += page_bytes;
+    *next_page_class++ = size_class;
+    return page;
 }
 
 void* ParseArena::allocate(std::size_t size) {
-    const std::size_t size_class = (size + sizeof(Header) + step - 1) / step;
-    if (size_class >= small_classes) return allocate_large(size);
-    void*& free_list = free_lists[size_class];
-    if (free_list != nullptr) {
-        void* block = free_list;
-        free_list = *static_cast<void**>(block);
+    if (size > largest_small) return allocate_large(size);
+    const std::size_t size_class = size == 0 ? 1 : (size + step - 1) / step;
+    SizeClass& sized = classes[size_class];
+    if (sized.free_list != nullptr) {
+        void* block = sized.free_list;
+        sized.free_list = *static_cast<void**>(block);
         return block;
     }
-    char* raw = static_cast<char*>(carve(size_class * step));
-    if (raw == nullptr) return nullptr;
-    void* block = raw + sizeof(Header);
-    header_of(block) = size_class;
+    const std::size_t bytes = size_class * step;
+    if (static_cast<std::size_t>(sized.limit - sized.cursor) < bytes) {
+        char* page = new_page(static_cast<std::uint8_t>(size_class));
+        if (page == nullptr) return nullptr;
+        sized.cursor = page;
+        sized.limit = page + page_bytes;
+    }
+    void* block = sized.cursor;
+    sized.cursor += bytes;
     return block;
 }
 
@@ -76,17 +84,26 @@ void* ParseArena::allocate_large(std::size_t size) {
     if (large_blocks != nullptr) large_blocks->previous = large;
     large_blocks = large;
     large->bytes = sizeof(Large) + size;
-    large->size_class = large_class;
     reserved += large->bytes;
     return large + 1;
 }
 
+const ParseArena::Region* ParseArena::region_of(const void* block) const {
+    const char* address = static_cast<const char*>(block);
+    auto after = std::upper_bound(regions.begin(), regions.end(), address,
+                                  [](const char* a, const Region& r) { return a < r.base; });
+    if (after == regions.begin()) return nullptr;
+    const Region& region = *(after - 1);
+    return address < region.base + region.pages * page_bytes ? &region : nullptr;
+}
+
 void ParseArena::deallocate(void* block) {
     if (block == nullptr) return;
-    const Header size_class = header_of(block);
-    if (size_class != large_class) {
-        *static_cast<void**>(block) = free_lists[size_class];
-        free_lists[size_class] = block;
+    if (const Region* region = region_of(block)) {
+        const std::size_t page = static_cast<std::size_t>(static_cast<char*>(block) - region->base) / page_bytes;
+        SizeClass& sized = classes[region->page_class[page]];
+        *static_cast<void**>(block) = sized.free_list;
+        sized.free_list = block;
         return;
     }
     Large* large = static_cast<Large*>(block) - 1;

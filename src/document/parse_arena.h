@@ -2,14 +2,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace velkaron {
 
-// The memory of one parse. gumbo's blocks are carved out of large chunks and the whole tree is
-// freed by releasing the chunks, without visiting a node: freeing gets cheap and needs no
+// The memory of one parse. gumbo's blocks are carved out of large regions and the whole tree
+// is freed by releasing the regions, without visiting a node: freeing gets cheap and needs no
 // native stack however deep the tree. Blocks gumbo frees while parsing (its buffers grow by
-// copying) go on per-size free lists and serve later requests of the same size. Not
+// copying) go on per-size free lists and serve later requests of the same size.
+//
+// Small blocks carry no header: each 4 KiB page of a region holds blocks of one size, in
+// 8-byte steps, and a table per region names every page's size. A header word per block would
+// cost a fifth of the tree (gumbo's nodes are 128 bytes, most of its strings under 16). Not
 // thread-safe: one parse, one thread at a time.
 class ParseArena {
 public:
@@ -25,21 +30,40 @@ public:
     static void* allocate_in(void* arena, std::size_t size);
     static void deallocate_in(void* arena, void* block);
 
-    // Bytes taken from the system, chunks and large blocks together.
+    // Bytes taken from the system, regions and large blocks together.
     std::size_t reserved_bytes() const { return reserved; }
+
+    static constexpr std::size_t page_bytes = 4096;
+    static constexpr std::size_t step = 8;
+    // Larger blocks come from malloc one by one.
+    static constexpr std::size_t largest_small = 512;
 
 private:
     struct Large;
-    static constexpr std::size_t small_classes = 64;  // 16-byte steps up to 1 KiB
+    struct Region {
+        char* base;
+        std::size_t pages;
+        std::unique_ptr<std::uint8_t[]> page_class;
+    };
+    struct SizeClass {
+        char* cursor = nullptr;
+        char* limit = nullptr;
+        void* free_list = nullptr;
+    };
+    static constexpr std::size_t class_count = largest_small / step + 1;
 
-    void* carve(std::size_t bytes);
+    char* new_page(std::uint8_t size_class);
     void* allocate_large(std::size_t size);
+    // The region holding `block`, or null for a large block.
+    const Region* region_of(const void* block) const;
 
-    std::vector<void*> chunks;
-    char* cursor = nullptr;
-    char* limit = nullptr;
-    std::size_t next_chunk_bytes = 16 * 1024;
-    void* free_lists[small_classes] = {};
+    // Sorted by base address, for region_of.
+    std::vector<Region> regions;
+    char* next_page = nullptr;
+    char* region_end = nullptr;
+    std::uint8_t* next_page_class = nullptr;
+    std::size_t next_region_pages = 4;
+    SizeClass classes[class_count];
     Large* large_blocks = nullptr;
     std::size_t reserved = 0;
 };
