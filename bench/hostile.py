@@ -100,9 +100,11 @@ def main():
                 print(f"{case:24} {library:11} {result}")
         if args.native_memory:
             split = figures[case]["native"] = native_split(args.native_memory, case)
-            print(f"{case:24} {'(bytes)':11} gumbo {split['gumbo_bytes'] / 2**20:.1f} MiB, "
+            tree = split["gumbo_arena_bytes"]
+            print(f"{case:24} {'(bytes)':11} gumbo {split['gumbo_bytes'] / 2**20:.1f} MiB "
+                  f"({tree / 2**20:.1f} in the arena), "
                   f"velkaron's own {split['ours_bytes'] / 2**20:.1f} MiB "
-                  f"({split['ours_bytes'] / max(split['gumbo_bytes'], 1):.2f} of gumbo's)")
+                  f"({split['ours_bytes'] / max(tree, 1):.2f} of gumbo's tree)")
     if args.json:
         with open(args.json, "w", encoding="utf-8") as out:
             json.dump(figures, out, indent=1)

@@ -17,7 +17,7 @@ int digit_value(char c, bool hex) {
 }
 
 // Length of the digit run at `i` and whether its value reaches 2^31.
-std::size_t scan_digits(const std::string& text, std::size_t i, bool hex, bool& overflows) {
+std::size_t scan_digits(std::string_view text, std::size_t i, bool hex, bool& overflows) {
     unsigned long long value = 0;
     std::size_t n = 0;
     overflows = false;
@@ -40,9 +40,9 @@ void write_out_of_range(std::string& text, std::size_t at, std::size_t length, b
 
 }  // namespace
 
-std::unique_ptr<std::string> without_overflowing_references(const std::string& html) {
+std::unique_ptr<std::string> without_overflowing_references(std::string_view html) {
     std::unique_ptr<std::string> rewritten;
-    for (std::size_t i = html.find("&#"); i != std::string::npos; i = html.find("&#", i + 2)) {
+    for (std::size_t i = html.find("&#"); i != std::string_view::npos; i = html.find("&#", i + 2)) {
         std::size_t digits_at = i + 2;
         const bool hex = digits_at < html.size() && (html[digits_at] == 'x' || html[digits_at] == 'X');
         if (hex) ++digits_at;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace velkaron {
 
@@ -12,6 +13,6 @@ namespace velkaron {
 // the smallest out-of-range value, which gumbo turns into U+FFFD. Returns null when the text
 // holds no such reference (the usual case: no copy is made), else the rewritten text. The
 // same characters inside script, style or comments are rewritten as well.
-std::unique_ptr<std::string> without_overflowing_references(const std::string& html);
+std::unique_ptr<std::string> without_overflowing_references(std::string_view html);
 
 }  // namespace velkaron

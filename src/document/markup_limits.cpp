@@ -167,7 +167,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<std::string> within_limits(const std::string& html, const MarkupLimits& limits) {
+std::unique_ptr<std::string> within_limits(std::string_view html, const MarkupLimits& limits) {
     if (limits.max_attributes == MarkupLimits::unlimited &&
         limits.max_depth == MarkupLimits::unlimited) {
         return nullptr;

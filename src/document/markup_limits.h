@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace velkaron {
 
@@ -22,6 +23,6 @@ struct MarkupLimits {
 
 // Null when the text is within the limits (the usual case: no copy is made), else the text
 // with the extra attributes and over-deep tags cut out.
-std::unique_ptr<std::string> within_limits(const std::string& html, const MarkupLimits& limits);
+std::unique_ptr<std::string> within_limits(std::string_view html, const MarkupLimits& limits);
 
 }  // namespace velkaron

@@ -10,19 +10,19 @@
 
 namespace velkaron {
 
-Tree::Tree(const std::string& html, const MarkupLimits& limits) {
+Tree::Tree(std::string_view html, const MarkupLimits& limits) {
     // The parser's source spans point into this text until the constructor returns.
-    // Each step copies the text only when it changes something; `text` is the latest one.
-    const std::string* text = &html;
-    const std::unique_ptr<std::string> repaired = without_overflowing_references(*text);
-    if (repaired != nullptr) text = repaired.get();
-    const std::unique_ptr<std::string> limited = within_limits(*text, limits);
-    if (limited != nullptr) text = limited.get();
-    const std::string& source = *text;
+    // Each step copies the text only when it changes something; `source` is the latest one.
+    std::string_view source = html;
+    const std::unique_ptr<std::string> repaired = without_overflowing_references(source);
+    if (repaired != nullptr) source = *repaired;
+    const std::unique_ptr<std::string> limited = within_limits(source, limits);
+    if (limited != nullptr) source = *limited;
     // The document ends at the first NUL byte.
-    source_length = std::strlen(source.c_str());
+    source_length = source.find('\0');
+    if (source_length == std::string_view::npos) source_length = source.size();
     arena = std::make_unique<ParseArena>();
-    output = parse_document(source.c_str(), source_length, arena.get(), output_in_arena);
+    output = parse_document(source.data(), source_length, arena.get(), output_in_arena);
     if (output == nullptr || output->root == nullptr) return;
     try {
         source_names.keep_all(output->document);
@@ -30,12 +30,9 @@ Tree::Tree(const std::string& html, const MarkupLimits& limits) {
         root = std::make_shared<Node>(output->root, this);
         handle_cache.entry(output->root) = root;
         element_index = std::make_unique<ElementIndex>(this);
+        element_index->build(output->root,
+                             [this](GumboNode* element) { attribute_repair.repair(element); });
         zero_context_index = std::make_unique<ZeroContextIndex>(this);
-        ZeroContextIndex& zero_context = *zero_context_index;
-        element_index->build(
-            output->root,
-            {[this](GumboNode* element) { attribute_repair.repair(element); },
-             [&zero_context](GumboNode* element) { zero_context.add(element); }});
     } catch (...) {
         release_output();
         throw;
@@ -80,8 +77,7 @@ std::uint64_t Tree::get_indexed_element_count() const {
 }
 
 std::size_t Tree::index_memory_bytes() const {
-    return (element_index != nullptr ? element_index->memory_bytes() : 0) +
-           (zero_context_index != nullptr ? zero_context_index->memory_bytes() : 0);
+    return element_index != nullptr ? element_index->memory_bytes() : 0;
 }
 
 std::size_t Tree::parser_memory_bytes() const {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "document/attribute_repair.h"
 #include "document/handle_cache.h"
@@ -23,7 +24,8 @@ class ZeroContextIndex;
 // indexes and the handle cache. Neither copyable nor movable: handles and indexes point at it.
 class Tree {
 public:
-    explicit Tree(const std::string& html, const MarkupLimits& limits = MarkupLimits());
+    // Reads `html` only while the constructor runs.
+    explicit Tree(std::string_view html, const MarkupLimits& limits = MarkupLimits());
     ~Tree();
     Tree(const Tree&) = delete;
     Tree& operator=(const Tree&) = delete;

@@ -8,16 +8,15 @@
 #include <variant>
 #include <vector>
 
-#include "document/keyed_lists.h"
-#include "document/tag_table.h"
 #include "extract/result_cache.h"
 #include "node/handle_types.h"
 
 namespace velkaron {
 
-class TextBuffer;
+class ElementIndex;
 
-using Positions = std::vector<std::uint64_t>;
+// Element positions in the element index's document order.
+using Positions = std::vector<std::uint32_t>;
 
 struct ZeroContextQuery {
     enum Kind : std::int32_t {
@@ -34,16 +33,14 @@ struct ZeroContextQuery {
 // Positions for the element kinds, a count for the count kinds.
 using QueryResult = std::variant<Positions, std::uint64_t>;
 
-// Every element in document order, filed by tag name and by class token, so whole-document
-// questions are answered without walking the tree and without a handle per match.
+// Whole-document questions answered from the element index's lists of positions, without
+// walking the tree and without a handle per match, with a small cache of recent answers.
 class ZeroContextIndex {
 public:
     static constexpr std::size_t result_cache_entries = 128;
 
-    // Starts empty; fill it with add() in document order.
+    // Reads the tree's element index, which must be built before the first question.
     explicit ZeroContextIndex(const Tree* tree) : tree(tree) {}
-
-    void add(GumboNode* element);
 
     std::vector<QueryResult> execute_queries(const std::vector<ZeroContextQuery>& queries);
     // The answer to one query through the result cache, without copying a cached answer.
@@ -54,24 +51,15 @@ public:
                                                      const std::string& attribute_name) const;
     NodeList handles_for_positions(const Positions& positions) const;
 
-    // Heap bytes of the element list and both maps (not of cached answers).
-    std::size_t memory_bytes() const;
-
     // Whitespace-only runs contribute nothing here, unlike Node::get_text.
     static std::string element_text(GumboNode* node);
 
 private:
     QueryResult answer(const ZeroContextQuery& query) const;
     std::vector<std::string> texts_at(const Positions& positions) const;
-    // The tree's text buffer when its positions are this index's, else null.
-    const TextBuffer* text_buffer() const;
-    const Positions& positions_with_tag(const std::string& tag_name) const;
+    const ElementIndex& index() const;
 
     const Tree* tree;
-    std::vector<GumboNode*> elements;
-    TagTable<Positions> tag_map;
-    // Keys view the parser's class attribute values, which live as long as the tree.
-    KeyedLists<std::string_view, std::uint64_t> class_map;
     // The most recent distinct queries' answers. Only the interpreter thread touches it.
     ResultCache<QueryResult> result_cache{result_cache_entries};
 };

@@ -53,13 +53,15 @@ std::string_view bytes_of(const py::handle& data) {
 }
 
 // The document's text as UTF-8. A str that has no UTF-8 form (a lone surrogate) raises
-// UnicodeEncodeError; bytes are taken as UTF-8, less a leading byte-order mark.
-std::string source_text(const py::handle& html) {
+// UnicodeEncodeError; bytes are taken as UTF-8, less a leading byte-order mark. Viewed in
+// place while `html` is held: neither a str's UTF-8 form nor a bytes object can change, even
+// with the lock released. A bytearray can, so it is copied into `copy`.
+std::string_view source_view(const py::handle& html, std::string& copy) {
     if (PyUnicode_Check(html.ptr())) {
         Py_ssize_t size = 0;
         const char* data = PyUnicode_AsUTF8AndSize(html.ptr(), &size);
         if (data == nullptr) throw py::error_already_set();
-        return std::string(data, static_cast<std::size_t>(size));
+        return {data, static_cast<std::size_t>(size)};
     }
     if (!is_bytes_like(html)) {
         throw py::type_error("Tree() takes str, bytes or bytearray, not " +
@@ -67,7 +69,16 @@ std::string source_text(const py::handle& html) {
     }
     const std::string_view bytes = bytes_of(html);
     const std::string_view bom = "\xEF\xBB\xBF";
-    return std::string(bytes.substr(bytes.substr(0, 3) == bom ? 3 : 0));
+    const std::string_view text = bytes.substr(bytes.substr(0, 3) == bom ? 3 : 0);
+    if (!PyByteArray_Check(html.ptr())) return text;
+    copy.assign(text);
+    return copy;
+}
+
+std::string source_text(const py::handle& html) {
+    std::string copy;
+    const std::string_view text = source_view(html, copy);
+    return text.data() == copy.data() ? copy : std::string(text);
 }
 
 // Names from the source may hold bytes that are not UTF-8; they show as U+FFFD.
@@ -159,14 +170,15 @@ py::object refuse_pickling(const py::handle& self) {
                          "' object");
 }
 
-// A limit of None lifts it. Parsing and indexing read only the copy of the text: no lock is
-// needed while they run.
+// A limit of None lifts it. Parsing and indexing read only text no Python code can change:
+// no lock is needed while they run.
 TreeHolder make_tree(const SourceText& html, std::optional<std::size_t> max_attributes,
                      std::optional<std::size_t> max_depth) {
     MarkupLimits limits;
     limits.max_attributes = max_attributes.value_or(MarkupLimits::unlimited);
     limits.max_depth = max_depth.value_or(MarkupLimits::unlimited);
-    const std::string text = source_text(html);
+    std::string copy;
+    const std::string_view text = source_view(html, copy);
     py::gil_scoped_release released;
     return TreeHolder(new Tree(text, limits));
 }

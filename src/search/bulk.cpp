@@ -52,7 +52,7 @@ bool survives_filter(const GumboNode* candidate, const std::string& tag_name,
 
 ElementList choose_candidates(const ElementIndex& index, const std::string& tag_name,
                               const AttributeMap& attrs) {
-    if (!tag_name.empty()) return index.elements_with_tag(tag_name);
+    if (!tag_name.empty()) return index.elements_with_tag(tag_name).list();
     if (attrs.size() == 1) {
         const auto& [key, value] = *attrs.begin();
         if (key == "class") return index.elements_with_class(value);
@@ -64,7 +64,7 @@ ElementList choose_candidates(const ElementIndex& index, const std::string& tag_
     ElementList candidates;
     if (attrs.empty()) return candidates;
     // Grouped by element name, in the tag map's own order.
-    index.elements_by_tag().for_each([&candidates](const ElementList& group) {
+    index.elements_by_tag().for_each([&candidates](const ElementSpan& group) {
         candidates.insert(candidates.end(), group.begin(), group.end());
     });
     return candidates;

@@ -16,13 +16,10 @@ namespace {
 
 constexpr std::size_t walk_capacity = 128;
 
-NodeList from_zero_context_index(ZeroContextIndex& index, const MatchCriteria& criteria,
-                                 QueryShape shape) {
-    ZeroContextQuery query{shape == QueryShape::name_only ? ZeroContextQuery::elements_by_tag
-                                                          : ZeroContextQuery::elements_by_class,
-                           shape == QueryShape::name_only ? criteria.tag_name
-                                                          : single_value(criteria),
-                           std::string()};
+// A class list is gathered from the hashed index once and cached; a tag list is read in place.
+NodeList from_zero_context_index(ZeroContextIndex& index, const MatchCriteria& criteria) {
+    const ZeroContextQuery query{ZeroContextQuery::elements_by_class, single_value(criteria),
+                                 std::string()};
     return index.handles_for_positions(std::get<Positions>(index.cached_answer(query)));
 }
 
@@ -47,8 +44,9 @@ NodeList Node::find_all(const std::string& tag_name, const AttributeMap& attrs) 
     const bool indexed_shape = shape == QueryShape::name_only || shape == QueryShape::class_only;
 
     if (is_root_of_tree() && indexed_shape) {
-        if (ZeroContextIndex* zero_context = owner()->get_zero_context_index()) {
-            return from_zero_context_index(*zero_context, criteria, shape);
+        ZeroContextIndex* zero_context = owner()->get_zero_context_index();
+        if (zero_context != nullptr && shape == QueryShape::class_only) {
+            return from_zero_context_index(*zero_context, criteria);
         }
         const ElementIndex* index = owner()->get_element_index();
         if (index != nullptr && index->is_built()) {
@@ -74,7 +72,7 @@ NodeHandle Node::find(const std::string& tag_name, const AttributeMap& attrs) co
             return owner()->wrap_node(index->first_element_with_id(single_value(criteria)));
         }
         if (shape == QueryShape::name_only) {
-            const ElementList& found = index->elements_with_tag(tag_name);
+            const ElementSpan found = index->elements_with_tag(tag_name);
             return found.empty() ? nullptr : owner()->wrap_node(found.front());
         }
     }

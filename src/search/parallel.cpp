@@ -177,7 +177,7 @@ bool answer_from_index(const Node& start, const MatchCriteria& criteria, NodeLis
         if (test.tag == GUMBO_TAG_UNKNOWN && !criteria.tag_name.empty()) {
             out.clear();
         } else {
-            out = wrap_all(*tree, index->elements_by_tag().at(test.tag));
+            out = index->handles_for(index->elements_by_tag().at(test.tag));
         }
         return true;
     }
