@@ -1,25 +1,21 @@
 #pragma once
 
-// Refusing instances that were never initialised. `Tree.__new__(Tree)` (or `Node.__new__`)
-// makes an instance that never went through `__init__` and holds no C++ object; pybind11
-// would hand a method uninitialised memory in its place. Every conversion of a Tree or a Node
-// from Python, for `self` and for arguments alike, checks first and raises ValueError.
+// Refusing instances that were never initialised. `Tree.__new__(Tree)` makes an instance that
+// never went through `__init__` and holds no C++ object; pybind11 would hand a method
+// uninitialised memory in its place. Every conversion of a Tree from Python, for `self` and
+// for arguments alike, checks first and raises ValueError. (Node's type cannot make such an
+// instance: see module/node_type.h.)
 
 #include <pybind11/pybind11.h>
 
 #include <typeinfo>
 
 #include "document/tree.h"
-#include "node/node.h"
 
 namespace velkaron {
 
 inline const char* never_initialised_message(const Tree*) {
     return "this Tree was never initialised: create it with Tree(html)";
-}
-
-inline const char* never_initialised_message(const Node*) {
-    return "this Node was never initialised: nodes come from a Tree";
 }
 
 }  // namespace velkaron
@@ -50,8 +46,5 @@ public:
 
 template <>
 class type_caster<velkaron::Tree> : public initialised_caster<velkaron::Tree> {};
-
-template <>
-class type_caster<velkaron::Node> : public initialised_caster<velkaron::Node> {};
 
 }  // namespace pybind11::detail

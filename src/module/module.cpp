@@ -1,6 +1,6 @@
 // The Python module `_velkaron`: the two classes and their methods, one `.def` per method.
 // Both classes are declared before any method is added so that every signature names the
-// Python types.
+// Python types. Node is a lean type of its own (module/node_type.h), not a pybind11 class.
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -17,6 +17,8 @@
 #include "document/utf8_check.h"
 #include "module/initialised_caster.h"
 #include "module/node_caster.h"
+#include "module/node_class.h"
+#include "module/node_type.h"
 #include "module/tree_holder.h"
 #include "node/describe.h"
 #include "node/gumbo_access.h"
@@ -157,14 +159,16 @@ py::str attribute_or_key_error(const Node& node, const std::string& name) {
 
 // Handles of one parser node compare equal whatever their Python identity.
 py::object same_node(const Node& node, const py::object& other) {
-    if (!py::isinstance<Node>(other)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-    return py::bool_(node.gumbo() == other.cast<const Node&>().gumbo());
+    if (!velkaron::is_node_object(other.ptr())) {
+        return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+    }
+    return py::bool_(node.gumbo() == velkaron::handle_of(other.ptr())->gumbo());
 }
 
 std::size_t node_hash(const Node& node) { return std::hash<const void*>()(node.gumbo()); }
 
 // Trees and nodes view native data and cannot be pickled or copied. Said here because the
-// inherited __reduce__ would try to make a bare pybind11 object, which aborts the process.
+// inherited __reduce__ would try to make a bare object, which for a Tree aborts the process.
 py::object refuse_pickling(const py::handle& self) {
     throw py::type_error("cannot pickle '" + std::string(Py_TYPE(self.ptr())->tp_name) +
                          "' object");
@@ -209,7 +213,7 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
     m.def("_meta_charsets", &meta_charsets);
 
     py::class_<Tree, TreeHolder> tree(m, "Tree");
-    py::class_<Node, std::shared_ptr<Node>> node(m, "Node");
+    velkaron::NodeClass node(velkaron::add_node_type(m.ptr()));
     py::register_exception<velkaron::select::SelectorError>(m, "SelectorError", PyExc_ValueError);
 
     const AttributeMap no_attributes;
@@ -222,16 +226,14 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
              "max_attributes"_a = MarkupLimits().max_attributes,
              "max_depth"_a = MarkupLimits().max_depth)
         .def("__reduce__", &refuse_pickling)
-        .def_property_readonly("root", &Tree::get_root, "The root element of the document",
-                               py::return_value_policy::reference_internal)
+        .def_property_readonly("root", &Tree::get_root, "The root element of the document")
         .def_property_readonly("html", [](const Tree& tree) {
             return written(document_of(tree), velkaron::append_outer_html); },
             "The whole document as HTML, doctype included")
         .def_property_readonly("encoding", &Tree::get_encoding,
                                "The standard name of the encoding the document was decoded from")
         .def("_set_encoding", &Tree::set_encoding)
-        .def("get_root", &Tree::get_root, "Get the root node of the parsed HTML tree",
-             py::return_value_policy::reference_internal)
+        .def("get_root", &Tree::get_root, "Get the root node of the parsed HTML tree")
         .def("create_element", &Tree::create_element,
              "Create a new element with the given tag name and attributes", "tag_name"_a,
              "attributes"_a = no_attributes)

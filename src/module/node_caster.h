@@ -1,73 +1,84 @@
 #pragma once
 
-// Converting a Node handle to Python. A handle with a Python object gets that object back,
-// found through the handle itself rather than pybind11's instance registry. A newly created
-// Python Node also keeps its Tree's Python object alive, so a node stays usable after
-// `del tree` or when the tree was a temporary: the Python object's holder shares ownership of
-// an anchor that owns the handle and a reference to the tree object, and that unbinds the
-// handle from the Python object when it dies. The anchor dies with the Python Node (or with
-// the last copy of its holder passed back into a method call: native code never keeps one),
-// always with the interpreter lock held; the parallel search workers never see such holders,
-// only the cache's plain handles.
+// pybind11's conversions between Python's Node (module/node_type.h) and the native handle:
+// a handle argument or result, a list of them, and `self` as `const Node&`. Their names make
+// every signature read `_velkaron.Node`.
 
 #include <pybind11/pybind11.h>
 
-#include "document/tree.h"
-#include "module/initialised_caster.h"
+#include <type_traits>
+#include <utility>
+
+#include "module/node_type.h"
 #include "node/node.h"
 
 namespace pybind11::detail {
 
+// A handle argument accepts a Node, or None (a null handle) where conversion is allowed.
 template <>
-class type_caster<std::shared_ptr<velkaron::Node>>
-    : public copyable_holder_caster<velkaron::Node, std::shared_ptr<velkaron::Node>> {
-    using base = copyable_holder_caster<velkaron::Node, std::shared_ptr<velkaron::Node>>;
-
+class type_caster<velkaron::NodeHandle> {
 public:
+    PYBIND11_TYPE_CASTER(velkaron::NodeHandle, const_name("_velkaron.Node"));
+
     bool load(handle source, bool convert) {
-        refuse_uninitialised<velkaron::Node>(source);
-        return base::load(source, convert);
+        if (source.is_none()) {
+            value = nullptr;
+            return convert;
+        }
+        if (!velkaron::is_node_object(source.ptr())) return false;
+        value = velkaron::handle_of(source.ptr());
+        return true;
     }
 
-    static handle cast(const std::shared_ptr<velkaron::Node>& src, return_value_policy policy,
-                       handle parent) {
-        if (!src) return none().release();
-        if (void* existing = src->binding_object()) {
-            return handle(static_cast<PyObject*>(existing)).inc_ref();
-        }
-        handle created = base::cast(anchored(src), policy, parent);
-        if (created) src->set_binding_object(created.ptr());
-        return created;
+    template <typename Handle>
+    static handle cast(Handle&& src, return_value_policy, handle) {
+        return velkaron::node_object(std::forward<Handle>(src));
     }
+};
+
+template <>
+class type_caster<velkaron::Node> {
+public:
+    static constexpr auto name = const_name("_velkaron.Node");
+
+    bool load(handle source, bool) {
+        if (!velkaron::is_node_object(source.ptr())) return false;
+        node = velkaron::handle_of(source.ptr()).get();
+        return true;
+    }
+
+    template <typename T>
+    using cast_op_type = std::conditional_t<std::is_pointer<std::remove_reference_t<T>>::value,
+                                            const velkaron::Node*, const velkaron::Node&>;
+    operator const velkaron::Node*() const { return node; }
+    operator const velkaron::Node&() const { return *node; }
 
 private:
-    struct TreeAnchor {
-        TreeAnchor(std::shared_ptr<velkaron::Node> handle, object tree_object)
-            : handle(std::move(handle)), tree_object(std::move(tree_object)) {}
-        ~TreeAnchor() { handle->set_binding_object(nullptr); }
-        TreeAnchor(const TreeAnchor&) = delete;
-        TreeAnchor& operator=(const TreeAnchor&) = delete;
+    const velkaron::Node* node = nullptr;
+};
 
-        const std::shared_ptr<velkaron::Node> handle;
-        object tree_object;
-    };
+// Search results become a list in one pass, each handle moved into its new Python object.
+template <>
+class type_caster<velkaron::NodeList> {
+public:
+    static constexpr auto name = const_name("list[_velkaron.Node]");
 
-    // The tree's Python object, looked up in the registry once per tree: it owns the tree, so
-    // it lives exactly as long as the tree does.
-    static object tree_object_of(const velkaron::Tree* tree) {
-        if (tree == nullptr) return object();
-        if (tree->binding_object() == nullptr) {
-            static const type_info* tree_type = get_type_info(typeid(velkaron::Tree));
-            auto found = reinterpret_steal<object>(
-                find_registered_python_instance(const_cast<velkaron::Tree*>(tree), tree_type));
-            tree->set_binding_object(found.ptr());
+    template <typename List>
+    static handle cast(List&& handles, return_value_policy, handle) {
+        object list = reinterpret_steal<object>(PyList_New(static_cast<Py_ssize_t>(handles.size())));
+        if (!list) return handle();
+        Py_ssize_t i = 0;
+        for (auto& node : handles) {
+            PyObject* item;
+            if constexpr (std::is_rvalue_reference<List&&>::value) {
+                item = velkaron::node_object(std::move(node));
+            } else {
+                item = velkaron::node_object(node);
+            }
+            if (item == nullptr) return handle();
+            PyList_SET_ITEM(list.ptr(), i++, item);
         }
-        return reinterpret_borrow<object>(static_cast<PyObject*>(tree->binding_object()));
-    }
-
-    static std::shared_ptr<velkaron::Node> anchored(const std::shared_ptr<velkaron::Node>& src) {
-        auto anchor = std::make_shared<TreeAnchor>(src, tree_object_of(src->owner()));
-        return std::shared_ptr<velkaron::Node>(anchor, src.get());
+        return list.release();
     }
 };
 
