@@ -5,7 +5,7 @@
 # such a package, and not from a ``_velkaron.pyi`` lying beside the module.
 
 from collections.abc import Mapping, Sequence
-from typing import SupportsIndex
+from typing import SupportsIndex, final
 
 class SelectorError(ValueError):
     """A CSS selector that does not parse; the message names the position and what was
@@ -59,6 +59,7 @@ class Tree:
     def select_one(self, css: str) -> Node | None:
         """The first element matching a CSS selector, or None"""
 
+@final
 class Node:
     """One node of a parsed document; obtained from a Tree, never constructed directly."""
 
