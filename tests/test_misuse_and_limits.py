@@ -79,6 +79,37 @@ def test_wrong_arguments_raise_a_python_exception_or_answer(instance, args):
     assert raised_only(outcomes, TypeError, ValueError, KeyError), outcomes
 
 
+BASE = velkaron.Tree.__mro__[1]  # pybind11's base type, shared by every class it makes
+
+
+@pytest.mark.parametrize("make", [
+    BASE, lambda: BASE.__new__(BASE), lambda: type(velkaron.Tree).__call__(BASE),
+    lambda: type("Derived", (BASE,), {})(), lambda: type("Derived", (BASE,), {"__init__": print})(),
+], ids=["call", "__new__", "metaclass call", "subclass", "subclass with __init__"])
+def test_the_bare_base_type_refuses_instances(make):
+    with pytest.raises(TypeError, match="cannot create '.*' instances"):
+        make()
+
+
+def retype(instance, cls):
+    instance.__class__ = cls
+
+
+# Calls that would read one C++ class as another, free an instance as the bare base, or run a
+# property's getter on a null object.
+GETTERS = {f"Tree.{name}.fget(None)": (value.fget, None)
+           for name, value in vars(velkaron.Tree).items() if isinstance(value, property)}
+CONFUSIONS = {"Tree as Node": (retype, LIVE_TREE, velkaron.Node), "Tree as base": (retype, LIVE_TREE, BASE),
+              "Node as Tree": (retype, LIVE_NODES[0], velkaron.Tree), **GETTERS}
+
+
+@pytest.mark.parametrize("call", CONFUSIONS.values(), ids=CONFUSIONS.keys())
+def test_type_confusion_raises_type_error(call):
+    with pytest.raises(TypeError):
+        call[0](*call[1:])
+    assert LIVE_TREE.root.find("p").text == "x" and type(LIVE_TREE) is velkaron.Tree
+
+
 def test_find_parallel_answers_the_first_match_in_document_order_every_time():
     root = velkaron.Tree("".join(f"<div><p>para {i}</p></div>" for i in range(20_000))).get_root()
     assert {root.find_parallel("p").get_text() for _ in range(60)} == {"para 0"}
@@ -130,16 +161,25 @@ def test_common_markup_repeated_stays_within_a_small_depth_cap(pattern):
     assert velkaron.Tree(html, max_depth=12).root.html == velkaron.Tree(html, max_depth=None).root.html
 
 
+def parse_in_batch(data, **limits):
+    """The last of a batch large enough that worker threads parse part of it."""
+    return velkaron.parse_many([data] * 40, threads=2, **limits)[-1]
+
+
+@pytest.mark.parametrize("parser", [velkaron.parse, parse_in_batch], ids=["parse", "parse_many"])
 @pytest.mark.parametrize("data", ["<div>" * 600, ("<div>" * 600).encode("utf-16")])
-def test_parse_passes_the_limits_on(data):
-    assert len(velkaron.parse(data, max_depth=3).root.find_all("div")) == 3
-    assert len(velkaron.parse(data).root.find_all("div")) == 512
+def test_parse_and_parse_many_pass_the_limits_on(parser, data):
+    assert len(parser(data, max_depth=3).root.find_all("div")) == 3
+    assert len(parser(data).root.find_all("div")) == 512
+    assert len(parser(data, max_depth=None).root.find_all("div")) == 600
+    assert parser("<p a b c>", max_attributes=2).root.find("p").get_attributes() == {"a": "", "b": ""}
 
 
+@pytest.mark.parametrize("parser", [velkaron.Tree, parse_in_batch], ids=["Tree", "parse_many"])
 @pytest.mark.parametrize("limits", [{"max_depth": -1}, {"max_attributes": "9"}, {"depth": 3}])
-def test_limits_take_counts_or_none(limits):
+def test_limits_take_counts_or_none(parser, limits):
     with pytest.raises(TypeError):
-        velkaron.Tree("<p>", **limits)
+        parser("<p>", **limits)
 
 
 # One row per hostile page: built at a size where the old quadratic paths took from 15 s to

@@ -229,7 +229,13 @@ class Node:
     def test_method(self) -> str:
         """Test method to verify compilation"""
 
-def parse_many(texts: Sequence[str | bytes | bytearray], threads: int = 0) -> list[Tree]:
+def parse_many(
+    texts: Sequence[str | bytes | bytearray],
+    threads: int = 0,
+    *,
+    max_attributes: SupportsIndex | None = 1000,
+    max_depth: SupportsIndex | None = 512,
+) -> list[Tree]:
     """Parse every text into a Tree on up to `threads` native threads (0: one per core)"""
 def _utf8_valid(data: bytes | bytearray, /) -> bool: ...  # for velkaron.parse
 def _meta_charsets(data: bytes | bytearray, /) -> list[bytes]: ...

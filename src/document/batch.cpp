@@ -21,7 +21,7 @@ std::size_t worth_starting(const std::vector<std::string>& texts, std::size_t th
 }  // namespace
 
 std::vector<std::unique_ptr<Tree>> parse_all(const std::vector<std::string>& texts,
-                                             std::size_t threads) {
+                                             std::size_t threads, const MarkupLimits& limits) {
     std::vector<std::unique_ptr<Tree>> trees(texts.size());
     std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
@@ -29,7 +29,7 @@ std::vector<std::unique_ptr<Tree>> parse_all(const std::vector<std::string>& tex
     auto parse_claimed = [&](std::size_t) {
         try {
             for (std::size_t i = next++; i < texts.size() && !failed; i = next++) {
-                trees[i] = std::make_unique<Tree>(texts[i]);
+                trees[i] = std::make_unique<Tree>(texts[i], limits);
             }
         } catch (...) {
             failed = true;

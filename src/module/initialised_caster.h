@@ -39,6 +39,9 @@ template <typename T>
 class initialised_caster : public type_caster_base<T> {
 public:
     bool load(handle source, bool convert) {
+        // No method takes a Tree that may be None; a property's getter called on None would
+        // otherwise run on a null tree.
+        if (source.is_none()) return false;
         refuse_uninitialised<T>(source);
         return type_caster_base<T>::load(source, convert);
     }

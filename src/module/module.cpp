@@ -15,6 +15,7 @@
 #include "document/meta_prescan.h"
 #include "document/tree.h"
 #include "document/utf8_check.h"
+#include "module/base_guard.h"
 #include "module/initialised_caster.h"
 #include "module/node_caster.h"
 #include "module/node_class.h"
@@ -174,13 +175,19 @@ py::object refuse_pickling(const py::handle& self) {
                          "' object");
 }
 
-// A limit of None lifts it. Parsing and indexing read only text no Python code can change:
-// no lock is needed while they run.
-TreeHolder make_tree(const SourceText& html, std::optional<std::size_t> max_attributes,
-                     std::optional<std::size_t> max_depth) {
+// A limit of None lifts it.
+MarkupLimits limits_of(std::optional<std::size_t> max_attributes, std::optional<std::size_t> max_depth) {
     MarkupLimits limits;
     limits.max_attributes = max_attributes.value_or(MarkupLimits::unlimited);
     limits.max_depth = max_depth.value_or(MarkupLimits::unlimited);
+    return limits;
+}
+
+// Parsing and indexing read only text no Python code can change: no lock is needed while
+// they run.
+TreeHolder make_tree(const SourceText& html, std::optional<std::size_t> max_attributes,
+                     std::optional<std::size_t> max_depth) {
+    const MarkupLimits limits = limits_of(max_attributes, max_depth);
     std::string copy;
     const std::string_view text = source_view(html, copy);
     py::gil_scoped_release released;
@@ -189,14 +196,16 @@ TreeHolder make_tree(const SourceText& html, std::optional<std::size_t> max_attr
 
 // Every text is copied out of its Python object first; the Python trees are made once the
 // lock is held again.
-py::list parse_many(const py::sequence& documents, std::size_t threads) {
+py::list parse_many(const py::sequence& documents, std::size_t threads,
+                    std::optional<std::size_t> max_attributes, std::optional<std::size_t> max_depth) {
+    const MarkupLimits limits = limits_of(max_attributes, max_depth);
     std::vector<std::string> texts;
     texts.reserve(documents.size());
     for (const py::handle document : documents) texts.push_back(source_text(document));
     std::vector<std::unique_ptr<Tree>> trees;
     {
         py::gil_scoped_release released;
-        trees = velkaron::parse_all(texts, threads);
+        trees = velkaron::parse_all(texts, threads, limits);
     }
     py::list result(trees.size());
     for (std::size_t i = 0; i < trees.size(); ++i) {
@@ -212,6 +221,7 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
     m.def("_utf8_valid", &utf8_valid);
     m.def("_meta_charsets", &meta_charsets);
 
+    velkaron::guard_bare_base();
     py::class_<Tree, TreeHolder> tree(m, "Tree");
     velkaron::NodeClass node(velkaron::add_node_type(m.ptr()));
     py::register_exception<velkaron::select::SelectorError>(m, "SelectorError", PyExc_ValueError);
@@ -220,7 +230,8 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
 
     m.def("parse_many", &parse_many,
           "Parse every text into a Tree on up to `threads` native threads (0: one per core)",
-          "texts"_a, "threads"_a = 0);
+          "texts"_a, "threads"_a = 0, py::kw_only(), "max_attributes"_a = MarkupLimits().max_attributes,
+          "max_depth"_a = MarkupLimits().max_depth);
 
     tree.def(py::init(&make_tree), "html"_a, py::pos_only(), py::kw_only(),
              "max_attributes"_a = MarkupLimits().max_attributes,
@@ -373,4 +384,5 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
         .def("closest", &Node::closest,
              "This element or its nearest ancestor matching a CSS selector, or None", "css"_a)
         .def("test_method", &Node::test_method, "Test method to verify compilation");
+    velkaron::seal(tree);
 }
