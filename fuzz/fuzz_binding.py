@@ -110,7 +110,11 @@ def TestOneInput(data):
     if pick.ConsumeBool():
         html = html.decode("utf-8", errors="replace")
     limits = {"max_depth": 4, "max_attributes": 2} if pick.ConsumeProbability() < 0.1 else {}
-    tree = (velkaron.parse if pick.ConsumeBool() else velkaron.Tree)(html, **limits)
+    parser = velkaron.parse if pick.ConsumeBool() else velkaron.Tree
+    tree = parser(html, **limits)
+    if parser is velkaron.parse and pick.ConsumeProbability() < 0.05:
+        # A batch reads each document as parse does, under the same limits, on worker threads.
+        assert all(t.html == tree.html for t in velkaron.parse_many([html] * 3, threads=2, **limits))
     root = tree.get_root()
     if root is None:
         return
@@ -125,6 +129,10 @@ def TestOneInput(data):
         try:
             velkaron.Node.__new__(velkaron.Node).get_text()
         except ValueError:
+            pass
+        try:
+            velkaron.Tree.__mro__[1]()
+        except TypeError:
             pass
 
 
