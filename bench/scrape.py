@@ -101,14 +101,18 @@ def on_threads(work: Callable[[str], tuple], pages: list[str], threads: int) -> 
     return time.perf_counter() - started
 
 
-def load_pages(count: int) -> list[str]:
+def page_paths(count: int) -> list[str]:
     # Several packages install the same pages: each file once.
     paths = sorted({os.path.realpath(p) for pattern in PAGE_GLOBS
                     for p in glob.glob(pattern, recursive=True)})
     if not paths:
         print("scrape: skipped, no pages (apt-get install python3-doc nodejs-doc)")
     step = max(len(paths) // count, 1)
-    return [open(p, encoding="utf-8", errors="replace").read() for p in paths[::step][:count]]
+    return paths[::step][:count]
+
+
+def load_pages(count: int) -> list[str]:
+    return [open(p, encoding="utf-8", errors="replace").read() for p in page_paths(count)]
 
 
 def main() -> None:

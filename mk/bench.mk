@@ -1,4 +1,5 @@
-# `make bench`: velkaron against the libraries users pick today, on generated pages of about
+# `make bench`: the break-even of the parallel searches (native/bench_parallel.cpp, which the
+# threshold in src/search/parallel_config.h comes from); velkaron against the libraries users pick today, on generated pages of about
 # 10 KB, 1 MB and 10 MB, plus the native measure of what the parse-time indexes cost over
 # gumbo's parse alone. Writes bench/results/latest.json and bench/results/latest.png. Then the
 # selector table (bench/css_selectors.py): Tree.select against selectolax, lxml with cssselect and
@@ -15,10 +16,12 @@ BENCH_PEERS_STAMP := $(VENV)/.bench-peers-installed
 BENCH_ARGS ?= $(wildcard /usr/share/doc/python3-doc/html/library/stdtypes.html /usr/share/doc/nodejs/api/all.html)
 
 BENCH_MEMORY := $(BENCH_BUILD_DIR)/bench_memory
+BENCH_PARALLEL := $(BENCH_BUILD_DIR)/bench_parallel
 
 .PHONY: bench bench-quick bench-native bench-hostile
 
 bench: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE) bench-hostile
+	$(BENCH_PARALLEL)
 	$(PYTHON) bench/compare.py --native $(BENCH_NATIVE) $(BENCH_ARGS)
 	$(PYTHON) bench/chart.py
 	$(PYTHON) bench/css_selectors.py --json bench/results/selectors.json
@@ -49,5 +52,5 @@ $(BENCH_PEERS_STAMP): bench/requirements.txt $(TOOLS_STAMP)
 $(BENCH_NATIVE): $(TOOLS_STAMP) native/bench_parse.cpp $(SOURCES)
 	PATH="$(abspath $(VENV)/bin):$$PATH" $(VENV)/bin/cmake -S . -B $(BENCH_BUILD_DIR) -G Ninja \
 		-DCMAKE_BUILD_TYPE=Release -DVELKARON_BUILD_MODULE=OFF -DVELKARON_BUILD_NATIVE_TOOLS=ON
-	PATH="$(abspath $(VENV)/bin):$$PATH" $(VENV)/bin/cmake --build $(BENCH_BUILD_DIR) --target bench_parse bench_memory
+	PATH="$(abspath $(VENV)/bin):$$PATH" $(VENV)/bin/cmake --build $(BENCH_BUILD_DIR) --target bench_parse bench_memory bench_parallel
 	touch $@

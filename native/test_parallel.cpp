@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "document/tree.h"
@@ -128,20 +127,21 @@ void settings_and_splitting() {
     CHECK(estimate_subtree_size(nullptr, 2000) == 0);
 }
 
-// Both sides of each threshold, every thread count: complete answers in document order.
+// Both sides of each threshold (counted in elements, start included), every thread count:
+// complete answers in document order.
 void answers_and_workers() {
-    for (std::size_t nodes : {199u, 200u, 401u}) {
-        const std::size_t units = (nodes - 1) / 3;  // a p, its text and a comment each
-        const Page page(repeat("<p class=\"x y\">t</p><!--c-->", units) + repeat("<br>", nodes - 1 - units * 3));
+    for (std::size_t count : {199u, 200u, 401u}) {
+        const std::size_t units = (count - 1) / 2;  // a p with its text and a comment each
+        const Page page(repeat("<p class=\"x y\">t</p><!--c-->", units) + repeat("<br>", count - 1 - units));
         const Nodes paragraphs = select(page.node(), tag_is(GUMBO_TAG_P));
         const Nodes elements = select(page.node(), [](const GumboNode*) { return true; });
-        CHECK(all_nodes(page.node()).size() == nodes && paragraphs.size() == units);
+        CHECK(elements.size() == count && paragraphs.size() == units);
         const std::pair<MatchCriteria, const Nodes*> queries[] = {
             {MatchCriteria{"p", {}}, &paragraphs}, {MatchCriteria{"P", {}}, &paragraphs}, {only("class", "y"), &paragraphs},
             {MatchCriteria{"p", {{"class", "x y"}}}, &paragraphs}, {MatchCriteria{}, &elements}};
         for (unsigned int hardware : {0u, 1u, 2u, 16u}) {
             const ParallelConfig config = make_parallel_config(hardware);
-            const std::size_t workers = nodes >= 200 && config.max_threads >= 2 ? config.max_threads : 0;
+            const std::size_t workers = count >= 200 && config.max_threads >= 2 ? config.max_threads : 0;
             for (const auto& [criteria, expected] : queries) {
                 ParallelRunReport report;
                 CHECK(parser_nodes(parallel_find_all(*page.start, criteria, config, &report)) == *expected);
@@ -158,34 +158,28 @@ void answers_and_workers() {
     CHECK(report.workers == 0);
 }
 
-// With workers, a find answers the earliest match of one chunk; a time limit of 0 ms is always
-// overrun, and the calling thread then answers completely, in document order.
+// A find looks through the first threshold's worth of elements on the calling thread; past
+// them, workers answer the first match in document order, every run. A time limit of 0 ms is
+// always overrun, and the calling thread then answers completely, in document order.
 void find_first_and_time_out() {
     std::string body;
-    for (int i = 0; i < 599; ++i) body += i % 37 == 5 ? "<p class=\"hit\" id=\"dup\">t</p>" : "<p>t</p>";
+    for (int i = 0; i < 599; ++i) body += i % 37 == 5 && i > 300 ? "<p class=\"hit\" id=\"dup\">t</p>" : "<p>t</p>";
     const Page page(body);
-    const Nodes nodes = all_nodes(page.node());
     const Nodes hits = select(page.node(), attribute_is("class", "hit"));
     for (unsigned int hardware : {2u, 3u, 16u}) {
         const ParallelConfig config = make_parallel_config(hardware);
-        std::set<GumboNode*> chunk_firsts;
-        for (const auto& [offset, length] : split_evenly(nodes.size(), config.max_threads)) {
-            for (std::size_t j = offset; j < offset + length; ++j) {
-                if (nodes[j]->type == GUMBO_NODE_ELEMENT && attribute_is("class", "hit")(nodes[j])) {
-                    chunk_firsts.insert(nodes[j]);
-                    break;
-                }
-            }
-        }
+        ParallelRunReport report;
         for (int round = 0; round < 20; ++round) {
             for (const MatchCriteria& criteria : {MatchCriteria{"p", {{"class", "hit"}}}, only("id", "dup")}) {
-                const NodeHandle found = parallel_find_first(*page.start, criteria, config);
-                CHECK(found != nullptr && chunk_firsts.count(found->gumbo()) == 1);
+                const NodeHandle found = parallel_find_first(*page.start, criteria, config, &report);
+                CHECK(found != nullptr && found->gumbo() == hits.front() && report.workers == config.max_threads);
+                CHECK(optimized_parallel_find_first(*page.start, criteria, make_optimized_parallel_config(hardware))->gumbo() == hits.front());
             }
         }
+        CHECK(parallel_find_first(*page.start, MatchCriteria{"p", {}}, config, &report)->gumbo() == page.node()->v.element.children.data[0]);
+        CHECK(report.workers == 0);  // found while looking first
         CHECK(parallel_find_first(*page.start, only("class", "hit"), make_parallel_config(1))->gumbo() == hits.front());
         const ParallelConfig expired{hardware, 200, 0};
-        ParallelRunReport report;
         CHECK(parser_nodes(parallel_find_all(*page.start, MatchCriteria{"p", {{"class", "hit"}}}, expired, &report)) == hits);
         CHECK(report.timed_out && report.workers == hardware);
         CHECK(parallel_find_first(*page.start, only("id", "dup"), expired, &report)->gumbo() == hits.front());
@@ -201,7 +195,8 @@ void start_nodes() {
     ParallelRunReport report;  // template contents are never searched, with or without workers
     CHECK(parser_nodes(parallel_find_all(*page.start, only("class", "a"), parallel, &report)) == paragraphs);
     CHECK(report.workers == 2 && paragraphs.size() == 1200);
-    CHECK(parser_nodes(optimized_parallel_find_all(*page.start, MatchCriteria{"p", {}}, optimized, &report)) == paragraphs);
+    // 1201 elements: past a threshold of 1000 elements, as the estimate's 2403 nodes are.
+    CHECK(parser_nodes(optimized_parallel_find_all(*page.start, MatchCriteria{"p", {}}, OptimizedParallelConfig{2, 1000, 500}, &report)) == paragraphs);
     CHECK(report.workers == 2 && parallel_find_all(*page.start, MatchCriteria{}, parallel).front() == page.start);
     const GumboVector& children = page.node()->v.element.children;
     const NodeHandle starts[] = {page.tree->wrap_node(static_cast<GumboNode*>(children.data[0])),

@@ -98,6 +98,23 @@ def test_several_inputs_missing_files_and_jobs(tmp_path):
                                 f"velkaron: {tmp_path}: Is a directory"]
 
 
+@pytest.mark.parametrize("args", [["links"], ["images"], ["count", "p"], ["select", "p.x"], ["find", "a"],
+                                  ["text", "--strip"]])
+def test_jobs_answer_as_one_job_does(capsys, tmp_path, args):
+    # More pages than one parse_many batch; KOI8-R pages that only --encoding names.
+    files = []
+    for i in range(cli.BATCH_PAGES + 3):
+        files.append(tmp_path / f"p{i}.html")
+        files[-1].write_bytes(f'<p class="x">Привет {i}</p><a href="/{i}">a</a><img src="/{i}.png">'.encode("koi8-r"))
+    files.insert(5, tmp_path / "missing.html")
+    one = main(capsys, *args, "--encoding", "koi8-r", *files)
+    assert one == main(capsys, *args, "--encoding", "koi8-r", "--jobs", "2", *files)
+    status, out, err = one
+    assert status == 2 and out.count("==> ") == len(files) - 1 and err.count("missing.html") == 1
+    if args[0] in ("select", "text"):
+        assert out.count("Привет") == len(files) - 1
+
+
 @pytest.mark.parametrize("args", [[], ["frobnicate"], ["links", "--jobs", "0"], ["text", "--encoding", "base64"],
                                   ["text", "--encoding", "nope"], ["count"], ["count", ""], ["find", "--attr", "=x"]])
 def test_bad_usage_exits_2_with_usage(args):

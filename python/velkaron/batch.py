@@ -15,15 +15,17 @@ _DOCUMENT_TYPES = (str, bytes, bytearray, memoryview)
 
 def parse_many(documents: Iterable[str | bytes | bytearray | memoryview], *,
                threads: int | None = None, encoding: str | None = None,
-               max_attributes: int | None = 1000, max_depth: int | None = 512) -> list[Tree]:
+               default: str | None = None, max_attributes: int | None = 1000,
+               max_depth: int | None = 512) -> list[Tree]:
     """Parse every document into a ``Tree``, on up to ``threads`` native threads.
 
     Each document is read as ``velkaron.parse`` reads it (bytes in whatever encoding their
     byte-order mark, ``encoding``, their ``<meta>`` or their content says), and the trees come
     back in the order of ``documents``. ``threads`` defaults to the cores this process may use;
-    small batches are parsed on the calling thread alone. ``max_attributes`` and ``max_depth``
-    are the markup limits of ``Tree``, held for every document. An element that is neither
-    text nor bytes raises ``TypeError`` naming its index, before anything is parsed.
+    small batches are parsed on the calling thread alone. ``default`` is the encoding assumed
+    when nothing names one, as in ``parse``. ``max_attributes`` and ``max_depth`` are the
+    markup limits of ``Tree``, held for every document. An element that is neither text nor
+    bytes raises ``TypeError`` naming its index, before anything is parsed.
     """
     if threads is None:
         threads = len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else (os.cpu_count() or 1)
@@ -36,7 +38,7 @@ def parse_many(documents: Iterable[str | bytes | bytearray | memoryview], *,
         if not isinstance(document, _DOCUMENT_TYPES):
             raise TypeError(f"documents[{index}] must be str or a bytes-like object, "
                             f"not {type(document).__name__}")
-        sources.append(source(document, encoding))
+        sources.append(source(document, encoding, default=default))
     trees: list[Tree] = _parse_texts([text for text, _ in sources], threads,
                                      max_attributes=max_attributes, max_depth=max_depth)
     for tree, (_, name) in zip(trees, sources):

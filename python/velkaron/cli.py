@@ -26,7 +26,7 @@ from dataclasses import dataclass, field
 from importlib import resources
 from typing import IO
 
-from velkaron import Node, SelectorError, Tree, __version__
+from velkaron import Node, SelectorError, Tree, __version__, parse_many
 from velkaron.encoding import decode, encoding_name, parse, sniff
 
 # Exit status for usage errors and for files that could not be read (the status argparse uses).
@@ -36,6 +36,14 @@ EXIT_NO_MATCH = 1
 
 # A progress bar is drawn (on a terminal only) from this many files up.
 PROGRESS_MIN_FILES = 10
+# With --jobs, these commands parse each batch of pages on native threads in this process
+# (parse_many) and answer them in turn: their answers are native and take under a tenth of the
+# parse, so threads beat worker processes, which pay for starting and for sending results back
+# (bench/cli_jobs.py). text and find spend a third or more of their time in Python after the
+# parse, which only processes spread over cores; stats times each page's parse on its own. The
+# batch bounds the trees held at once.
+THREADED_COMMANDS = frozenset({"links", "images", "count", "select"})
+BATCH_PAGES = 32
 
 SAMPLE_NAME = "sample.html"
 
@@ -225,13 +233,17 @@ def run_command(data: bytes, opts: Options, file_name: str) -> list[str]:
     started = time.perf_counter()
     # --encoding names the encoding of pages that do not say theirs.
     tree = parse(data, default=opts.encoding)
-    parse_seconds = time.perf_counter() - started
+    return answer(tree, opts, file_name, len(data), time.perf_counter() - started)
+
+
+def answer(tree: Tree, opts: Options, file_name: str, size: int, parse_seconds: float) -> list[str]:
+    """The command's output lines for one parsed page."""
     encoding = tree.encoding
     root = tree.get_root()
     if root is None:
         return []
     if opts.command == "stats":
-        return list(_stats(tree, root, opts, len(data), encoding, parse_seconds))
+        return list(_stats(tree, root, opts, size, encoding, parse_seconds))
     if opts.command == "links":
         return list(_urls(root.get_all_hrefs()))
     if opts.command == "images":
@@ -262,22 +274,65 @@ class Outcome:
     error: str | None
 
 
-def process(task: Task, opts: Options) -> Outcome:
-    """Read and process one input; a read failure is reported, never raised."""
+# One pathological page must not end a run over thousands of others.
+_PAGE_ERRORS = (MemoryError, RuntimeError, ValueError)
+
+
+def _read(task: Task) -> bytes | Outcome:
+    """The input's bytes, or the outcome that reports why it could not be read."""
+    if task.data is not None:
+        return task.data
+    assert task.path is not None
     try:
-        if task.data is not None:
-            data = task.data
-        else:
-            assert task.path is not None
-            with open(task.path, "rb") as f:
-                data = f.read()
+        with open(task.path, "rb") as f:
+            return f.read()
     except OSError as e:
         return Outcome(task.name, [], f"{task.name}: {e.strerror or e}")
+
+
+def _failed(task: Task, error: Exception) -> Outcome:
+    return Outcome(task.name, [], f"{task.name}: {type(error).__name__}: {error}")
+
+
+def process(task: Task, opts: Options) -> Outcome:
+    """Read and process one input; a read failure is reported, never raised."""
+    data = _read(task)
+    if isinstance(data, Outcome):
+        return data
     try:
         return Outcome(task.name, run_command(data, opts, task.name), None)
-    except (MemoryError, RuntimeError, ValueError) as e:
-        # One pathological page must not end a run over thousands of others.
-        return Outcome(task.name, [], f"{task.name}: {type(e).__name__}: {e}")
+    except _PAGE_ERRORS as e:
+        return _failed(task, e)
+
+
+def _batches(tasks: list[Task], size: int) -> Iterator[list[Task]]:
+    for start in range(0, len(tasks), size):
+        yield tasks[start:start + size]
+
+
+def process_together(tasks: list[Task], opts: Options, jobs: int) -> Iterator[Outcome]:
+    """Outcomes in input order, the pages of each batch parsed at once on ``jobs`` native
+    threads (``parse_many``) and then answered one by one."""
+    for batch in _batches(tasks, BATCH_PAGES):
+        read = [_read(task) for task in batch]
+        pages = [data for data in read if not isinstance(data, Outcome)]
+        try:
+            trees = parse_many(pages, threads=jobs, default=opts.encoding)[::-1]
+        except _PAGE_ERRORS:
+            # Some page of the batch fails on its own: find which, one at a time.
+            yield from (process(task, opts) for task in batch)
+            continue
+        for task, data in zip(batch, read):
+            if isinstance(data, Outcome):
+                yield data
+                continue
+            tree = trees.pop()  # each tree is freed once answered
+            try:
+                # A batch's parse is not timed page by page: stats never come this way.
+                yield Outcome(task.name, answer(tree, opts, task.name, len(data), 0.0), None)
+            except _PAGE_ERRORS as e:
+                yield _failed(task, e)
+            del tree
 
 
 def _process_star(args: tuple[Task, Options]) -> Outcome:
@@ -483,6 +538,9 @@ def _outcomes(tasks: list[Task], opts: Options, jobs: int) -> Iterator[Outcome]:
     if jobs <= 1 or len(tasks) <= 1:
         for task in tasks:
             yield process(task, opts)
+        return
+    if opts.command in THREADED_COMMANDS:
+        yield from process_together(tasks, opts, jobs)
         return
     import multiprocessing
 

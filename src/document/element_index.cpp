@@ -187,6 +187,18 @@ std::uint32_t ElementIndex::position_of(const GumboNode* node) const {
     return positions.find(node);
 }
 
+std::uint32_t ElementIndex::subtree_end(std::uint32_t position) const {
+    for (const GumboNode* node = elements[position]; is_element_node(node); node = node->parent) {
+        const GumboVector* siblings = children_of(node->parent);
+        if (siblings == nullptr) break;
+        for (unsigned int i = index_in_parent(node, *siblings) + 1; i < siblings->length; ++i) {
+            const GumboNode* sibling = child_at(siblings, i);
+            if (is_element_node(sibling)) return position_of(sibling);
+        }
+    }
+    return static_cast<std::uint32_t>(elements.size());
+}
+
 std::size_t ElementIndex::memory_bytes() const {
     std::size_t bytes = class_map.memory_bytes() + id_map.memory_bytes() +
                         attribute_map.memory_bytes() + text_map.memory_bytes() +

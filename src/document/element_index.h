@@ -149,6 +149,10 @@ public:
     // The element's position in document order, or ElementPositions::absent for any other node.
     std::uint32_t position_of(const GumboNode* node) const;
 
+    // One past the last position of the subtree of the element at `position`: an element's
+    // descendants follow it in document order, up to the next element outside its subtree.
+    std::uint32_t subtree_end(std::uint32_t position) const;
+
     // Heap bytes of the lists, the element list, the text buffer and the position table.
     std::size_t memory_bytes() const;
 

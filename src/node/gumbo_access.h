@@ -40,6 +40,16 @@ inline GumboNode* child_at(const GumboVector* children, unsigned int i) {
     return static_cast<GumboNode*>(children->data[i]);
 }
 
+// Where a node sits among its parent's children (document children for the root).
+inline unsigned int index_in_parent(const GumboNode* node, const GumboVector& siblings) {
+    const unsigned int recorded = static_cast<unsigned int>(node->index_within_parent);
+    if (recorded < siblings.length && siblings.data[recorded] == node) return recorded;
+    for (unsigned int i = 0; i < siblings.length; ++i) {
+        if (siblings.data[i] == node) return i;
+    }
+    return siblings.length;
+}
+
 inline const GumboAttribute* attribute_at(const GumboVector* attributes, unsigned int i) {
     return static_cast<const GumboAttribute*>(attributes->data[i]);
 }

@@ -36,6 +36,10 @@ NodeHandle optimized_parallel_find_first(const Node& start, const MatchCriteria&
 // where the walks list it once, so class searches still walk.)
 bool answer_from_index(const Node& start, const MatchCriteria& criteria, NodeList& out);
 
+// True when `find` answers the search from the element index without a walk (from the root,
+// by tag name or id alone): the first-match strategies hand such searches to it.
+bool answered_by_index_first(const Node& start, const MatchCriteria& criteria);
+
 // The number of nodes within `start` and the ten levels below it, reached through elements,
 // counted up to `cap`.
 std::size_t estimate_subtree_size(const GumboNode* start, std::size_t cap);

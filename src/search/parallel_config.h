@@ -22,10 +22,12 @@ struct OptimizedParallelConfig {
     std::uint64_t chunk_size = 500;
 };
 
-// Below this many nodes in the subtree (as estimate_subtree_size counts them), the public
-// parallel methods search on the calling thread. Starting and joining two workers costs about
-// 100 us on 2 cores, and they can save at most half of a walk that tests a node in about 4 ns.
-constexpr std::uint64_t nodes_worth_threads = 50000;
+// Below this many elements in the subtree, the public parallel methods search on the calling
+// thread, and a find looks through this many on it before starting any. Measured with
+// native/bench_parallel.cpp (make bench) on 2 shared cores: from here on two threads kept up
+// with one even when the second waited for a core (smaller runs lost up to 3x); an idle
+// machine breaks even near 10,000.
+constexpr std::uint64_t elements_worth_threads = 100000;
 
 // `hardware_threads` is what the platform reports, 0 when it does not know.
 ParallelConfig make_parallel_config(unsigned int hardware_threads);

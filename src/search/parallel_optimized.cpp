@@ -1,17 +1,12 @@
-// Optimised parallel search: a capped size estimate decides whether threads are worth
-// starting, the calling thread selects the matches, and the workers re-check their share of
-// the matches and make the handles. Each worker owns its chunk and its result slot, so the
-// search needs no lock, no stop flag and no time limit of its own.
+// find_all_parallel_optimized and find_parallel_optimized: the chunked engine both parallel
+// strategies share (search/chunked_search.h) with up to four workers, chunk counts from the
+// element count and no time limit; and the capped size estimate the engine decides with.
 
 #include <thread>
 
-#include "document/tree.h"
 #include "node/node.h"
-#include "node/tree_walk.h"
+#include "search/chunked_search.h"
 #include "search/element_tests.h"
-#include "search/handles.h"
-#include "search/parallel.h"
-#include "search/worker_group.h"
 
 namespace velkaron {
 
@@ -30,64 +25,19 @@ void count_within_depth(const GumboNode* node, std::size_t depth, std::size_t ca
     }
 }
 
-template <typename Test>
-NodeList optimized_fan_out(GumboNode* start, const Tree& tree, Test test,
-                           const OptimizedParallelConfig& config, ParallelRunReport* report) {
-    auto sequential = [&]() {
-        NodeList handles;
-        handles.reserve(100);
-        walk_elements(start, 64, [&](GumboNode* element) {
-            if (test(element)) handles.push_back(tree.wrap_node(element));
-            return false;
-        });
-        return handles;
-    };
-    if (config.max_threads <= 1 ||
-        estimate_subtree_size(start, config.min_parallel_nodes) < config.min_parallel_nodes) {
-        return sequential();
-    }
-    std::vector<GumboNode*> matches = collect_elements(start, 64, test);
-    const std::size_t worker_count = optimized_worker_count(matches.size(), config);
-    if (worker_count == 0) return sequential();
-
-    std::vector<NodeList> partial_results(worker_count);
-    {
-        WorkerGroup workers(worker_count);
-        for (const auto& [offset, length] : split_evenly(matches.size(), worker_count)) {
-            std::vector<GumboNode*> chunk(matches.begin() + offset,
-                                          matches.begin() + offset + length);
-            workers.start([&tree, &test, &partial_results, chunk = std::move(chunk)](std::size_t i) {
-                NodeList& slot = partial_results[i];
-                slot.clear();
-                slot.reserve(chunk.size());
-                for (GumboNode* element : chunk) {
-                    if (test(element)) slot.push_back(tree.wrap_node(element));
-                }
-            });
-        }
-        workers.join_all();
-        workers.rethrow_failure();
-    }
-    if (report != nullptr) *report = ParallelRunReport{worker_count, false};
-
-    std::size_t total = 0;
-    for (const NodeList& slot : partial_results) total += slot.size();
-    NodeList merged;
-    merged.reserve(total);
-    for (NodeList& slot : partial_results) {
-        merged.insert(merged.end(), std::make_move_iterator(slot.begin()),
-                      std::make_move_iterator(slot.end()));
-    }
-    return merged;
+std::size_t chunks_for(std::size_t elements, const void* settings) {
+    return optimized_worker_count(elements, *static_cast<const OptimizedParallelConfig*>(settings));
 }
 
-// The machine's settings, on one thread when the subtree is too small to pay for more.
-OptimizedParallelConfig worthwhile_optimized_config(const GumboNode* start) {
-    OptimizedParallelConfig config =
-        make_optimized_parallel_config(std::thread::hardware_concurrency());
-    if (estimate_subtree_size(start, nodes_worth_threads) < nodes_worth_threads) {
-        config.max_threads = 1;
-    }
+// No time limit: the calling thread always waits for its workers.
+SearchPlan plan_of(const OptimizedParallelConfig& config) {
+    return SearchPlan{config.max_threads, config.min_parallel_nodes, UINT64_MAX, &chunks_for, &config};
+}
+
+// The machine's settings, with the measured threshold.
+OptimizedParallelConfig worthwhile_optimized_config() {
+    OptimizedParallelConfig config = make_optimized_parallel_config(std::thread::hardware_concurrency());
+    config.min_parallel_nodes = elements_worth_threads;
     return config;
 }
 
@@ -107,9 +57,9 @@ NodeList optimized_parallel_find_all(const Node& start, const MatchCriteria& cri
     const Tree* tree = start.owner();
     if (node == nullptr || tree == nullptr) return {};
     if (query_shape(criteria) == QueryShape::name_only) {
-        return optimized_fan_out(node, *tree, TagTest(criteria.tag_name), config, report);
+        return chunked_find_all(node, *tree, TagTest(criteria.tag_name), plan_of(config), report);
     }
-    return optimized_fan_out(node, *tree, StrictCriteriaTest{criteria}, config, report);
+    return chunked_find_all(node, *tree, StrictCriteriaTest{criteria}, plan_of(config), report);
 }
 
 NodeHandle optimized_parallel_find_first(const Node& start, const MatchCriteria& criteria,
@@ -119,8 +69,7 @@ NodeHandle optimized_parallel_find_first(const Node& start, const MatchCriteria&
     GumboNode* node = start.gumbo();
     const Tree* tree = start.owner();
     if (node == nullptr || tree == nullptr) return nullptr;
-    return first_or_null(
-        optimized_fan_out(node, *tree, StrictCriteriaTest{criteria}, config, report));
+    return chunked_find_first(node, *tree, StrictCriteriaTest{criteria}, plan_of(config), report);
 }
 
 NodeList Node::find_all_parallel_optimized(const std::string& tag_name, const AttributeMap& attrs,
@@ -129,14 +78,14 @@ NodeList Node::find_all_parallel_optimized(const std::string& tag_name, const At
     const MatchCriteria criteria{tag_name, attrs};
     NodeList indexed;
     if (answer_from_index(*this, criteria, indexed)) return indexed;
-    return optimized_parallel_find_all(*this, criteria, worthwhile_optimized_config(gumbo()));
+    return optimized_parallel_find_all(*this, criteria, worthwhile_optimized_config());
 }
 
 NodeHandle Node::find_parallel_optimized(const std::string& tag_name, const AttributeMap& attrs,
                                          bool enable_parallel) const {
-    if (!enable_parallel) return find(tag_name, attrs);
-    return optimized_parallel_find_first(*this, MatchCriteria{tag_name, attrs},
-                                         worthwhile_optimized_config(gumbo()));
+    const MatchCriteria criteria{tag_name, attrs};
+    if (!enable_parallel || answered_by_index_first(*this, criteria)) return find(tag_name, attrs);
+    return optimized_parallel_find_first(*this, criteria, worthwhile_optimized_config());
 }
 
 }  // namespace velkaron

@@ -28,16 +28,6 @@ inline GumboNode* parent_element(const GumboNode* element) {
     return is_element_node(parent) ? parent : nullptr;
 }
 
-// Where an element sits among its parent's children (document children for the root).
-inline unsigned int index_in_parent(const GumboNode* node, const GumboVector& siblings) {
-    const unsigned int recorded = static_cast<unsigned int>(node->index_within_parent);
-    if (recorded < siblings.length && siblings.data[recorded] == node) return recorded;
-    for (unsigned int i = 0; i < siblings.length; ++i) {
-        if (siblings.data[i] == node) return i;
-    }
-    return siblings.length;
-}
-
 // The element sibling `step` (+1 or -1) places along, skipping other nodes, or null.
 inline GumboNode* element_sibling(const GumboNode* element, int step) {
     const GumboVector* siblings = children_of(element->parent);

@@ -75,12 +75,7 @@ Range descendants_range(const ElementIndex& index, const GumboNode* scope) {
     const std::uint64_t count = index.element_count();
     const std::uint64_t at = index.position_of(scope);
     if (at >= count) return Range{};
-    for (const GumboNode* up = scope; up != nullptr; up = parent_element(up)) {
-        if (const GumboNode* after = element_sibling(up, +1)) {
-            return Range{at + 1, index.position_of(after)};
-        }
-    }
-    return Range{at + 1, count};
+    return Range{at + 1, index.subtree_end(static_cast<std::uint32_t>(at))};
 }
 
 class Query {
