@@ -101,6 +101,33 @@ def on_threads(work: Callable[[str], tuple], pages: list[str], threads: int) -> 
     return time.perf_counter() - started
 
 
+def parse_scaling(pages: list[str], runs: int) -> dict[str, float]:
+    """The parse alone on two cores: two Python threads each running Tree() on half the pages
+    against one thread running it on all, and parse_many on two native threads against the
+    same one-thread loop. Best wall time of `runs`; the goal for both ratios is 1.8."""
+    import velkaron
+
+    def one_tree(page):
+        velkaron.Tree(page)
+
+    best = {"loop": float("inf"), "two_threads": float("inf"), "parse_many": float("inf")}
+    for _ in range(runs):
+        best["loop"] = min(best["loop"], on_threads(one_tree, pages, 1))
+        best["two_threads"] = min(best["two_threads"], on_threads(one_tree, pages, 2))
+        started = time.perf_counter()
+        velkaron.parse_many(pages, threads=2)
+        best["parse_many"] = min(best["parse_many"], time.perf_counter() - started)
+    ratios = {"two_python_threads_x": best["loop"] / best["two_threads"],
+              "parse_many_x": best["loop"] / best["parse_many"]}
+    print(f"parse only, {len(pages)} pages, load average {os.getloadavg()[0]:.1f} (goal: 1.8x each):")
+    print(f"  one thread, Tree() per page          {best['loop']:7.3f} s")
+    print(f"  two Python threads, Tree() per page  {best['two_threads']:7.3f} s"
+          f"   x{ratios['two_python_threads_x']:.2f}")
+    print(f"  parse_many(threads=2)                {best['parse_many']:7.3f} s"
+          f"   x{ratios['parse_many_x']:.2f}")
+    return {**best, **ratios}
+
+
 def page_paths(count: int) -> list[str]:
     # Several packages install the same pages: each file once.
     paths = sorted({os.path.realpath(p) for pattern in PAGE_GLOBS
@@ -153,10 +180,11 @@ def main() -> None:
         one, two = len(pages) / by_threads[1], len(pages) / by_threads[2]
         rows.append({"library": name, "pages_per_s_1": one, "pages_per_s_2": two})
         print(f"{name:22} {one:18.1f} {two:10.1f} {two / one:10.2f} {velkaron_one / one:17.2f}")
+    scaling = parse_scaling(pages, args.runs) if "velkaron" in libraries else {}
     if args.json:
         with open(args.json, "w") as out:
             json.dump({"pages": len(pages), "load_average": load_average, "rows": rows,
-                       "date": time.strftime("%Y-%m-%d")}, out, indent=1)
+                       "parse_scaling": scaling, "date": time.strftime("%Y-%m-%d")}, out, indent=1)
 
 
 if __name__ == "__main__":
