@@ -126,14 +126,13 @@ def TestOneInput(data):
     exercise_selectors(pick.PickValueInList(list(nodes)), names, classes, pick)
     tree.html
     if pick.ConsumeProbability() < 0.02:
-        try:
-            velkaron.Node.__new__(velkaron.Node).get_text()
-        except ValueError:
-            pass
-        try:
-            velkaron.Tree.__mro__[1]()
-        except TypeError:
-            pass
+        # Instances made without their constructor, and pybind11's bare base type.
+        for misuse in (lambda: velkaron.Tree.__new__(velkaron.Tree).get_root(),
+                       lambda: velkaron.Node.__new__(velkaron.Node), velkaron.Tree.__mro__[1]):
+            try:
+                misuse()
+            except MISUSE:
+                pass
 
 
 if __name__ == "__main__":
