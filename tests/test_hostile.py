@@ -162,6 +162,17 @@ def nodes_outlive_trees(i):
     assert velkaron.Tree(page(i % 3)).get_root().find_all("a")[-1].get_text() == "t149"
 
 
+ONE_TREE, HELD = velkaron.Tree(page(0) * 20), [[], [], []]
+
+
+def handles_come_and_go(i):
+    """Handles of one tree made and dropped while some from earlier cycles stay alive: the handle
+    cache forgets the dead ones, and the live ones keep their identity."""
+    nodes = ONE_TREE.select("*")
+    assert len(nodes) == 20 * 303 + 3 and all(a is b for a, b in zip(HELD[i % 3], nodes[i % 7::7]))
+    HELD[i % 3] = nodes[(i + 3) % 7::7]
+
+
 def failed_calls(i):
     root = velkaron.Tree(page(0)).get_root()
     for bad in (lambda: root.find_all("\ud800"), lambda: velkaron.Tree("x\udfff"),
@@ -171,7 +182,7 @@ def failed_calls(i):
 
 
 @pytest.mark.skipif(SANITIZED or not os.path.exists("/proc/self/status"), reason="resident memory")
-@pytest.mark.parametrize("work", [parse_query_free, nodes_outlive_trees, failed_calls])
+@pytest.mark.parametrize("work", [parse_query_free, nodes_outlive_trees, handles_come_and_go, failed_calls])
 def test_memory_stays_flat_over_many_cycles(work):
     before, after = cycles_growth(600, work)
     assert after - before <= max(before * 0.04, 4096), f"resident memory {before} -> {after} KiB"

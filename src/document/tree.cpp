@@ -93,7 +93,8 @@ NodeHandle Tree::wrap_node(GumboNode* node) const {
 NodeHandle Tree::cached_handle(GumboNode* node) const {
     std::weak_ptr<Node>& entry = handle_cache.entry(node);
     if (NodeHandle live = entry.lock()) return live;
-    auto handle = std::make_shared<Node>(node, const_cast<Tree*>(this));
+    auto handle = std::allocate_shared<Node>(PoolAllocator<Node>(&handle_pool), node,
+                                             const_cast<Tree*>(this));
     entry = handle;
     return handle;
 }

@@ -10,6 +10,7 @@
 
 #include "document/attribute_repair.h"
 #include "document/handle_cache.h"
+#include "document/handle_pool.h"
 #include "document/parse_arena.h"
 #include "document/source_names.h"
 #include "document/markup_limits.h"
@@ -52,13 +53,17 @@ public:
     // The one live handle for a parser node, created and cached when needed. Thread-safe:
     // the parallel search workers call it concurrently.
     NodeHandle wrap_node(GumboNode* node) const;
-    // Handles for node_at(0) .. node_at(count - 1), null nodes skipped, under one lock.
+    // Handles for node_at(0) .. node_at(count - 1), null nodes skipped, under one lock. The
+    // cache slots of later nodes are fetched ahead: a long result would otherwise wait on
+    // memory at every node.
     template <typename NodeAt>
     NodeList wrap_nodes(std::size_t count, NodeAt&& node_at) const {
+        constexpr std::size_t ahead = 8;
         NodeList handles;
         handles.reserve(count);
         std::lock_guard<std::mutex> lock(handle_mutex);
         for (std::size_t i = 0; i < count; ++i) {
+            if (i + ahead < count) handle_cache.prefetch(node_at(i + ahead));
             GumboNode* node = node_at(i);
             if (node != nullptr) handles.push_back(cached_handle(node));
         }
@@ -91,6 +96,8 @@ private:
     AttributeRepair attribute_repair;
     std::string encoding = "utf-8";
     SourceNames source_names;
+    // Before every handle holder below: the handles' memory outlives them.
+    mutable HandlePool handle_pool;
     NodeHandle root;
     std::unique_ptr<ElementIndex> element_index;
     std::unique_ptr<ZeroContextIndex> zero_context_index;
