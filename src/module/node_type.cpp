@@ -52,6 +52,21 @@ PyType_Slot node_slots[] = {
     {0, nullptr},
 };
 
+// The tree's Python object (borrowed), null for a node of no tree. Looked up in pybind11's
+// registry once per tree: the Python object owns the tree, so it lives exactly as long as the
+// tree does.
+PyObject* tree_object_of(const Tree* tree) {
+    if (tree == nullptr) return nullptr;
+    if (tree->binding_object() == nullptr) {
+        static const pybind11::detail::type_info* tree_type =
+            pybind11::detail::get_type_info(typeid(Tree));
+        auto found = pybind11::reinterpret_steal<pybind11::object>(
+            pybind11::detail::find_registered_python_instance(const_cast<Tree*>(tree), tree_type));
+        tree->set_binding_object(found.ptr());
+    }
+    return static_cast<PyObject*>(tree->binding_object());
+}
+
 template <typename Handle>
 PyObject* wrapped(Handle&& handle) {
     if (handle == nullptr) return Py_NewRef(Py_None);
@@ -72,9 +87,9 @@ PyObject* wrapped(Handle&& handle) {
 
 PyTypeObject* add_node_type(PyObject* module) {
     // Not a base type: nodes come only from a tree, so a subclass could never have instances.
-    static PyType_Spec spec{"_velkaron.Node", sizeof(NodeObject), 0,
+    static PyType_Spec layout{"_velkaron.Node", sizeof(NodeObject), 0,
                             Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, node_slots};
-    PyObject* type = PyType_FromModuleAndSpec(module, &spec, nullptr);
+    PyObject* type = PyType_FromModuleAndSpec(module, &layout, nullptr);
     if (type == nullptr || PyModule_AddObjectRef(module, "Node", type) < 0) {
         Py_XDECREF(type);
         throw pybind11::error_already_set();
@@ -91,19 +106,5 @@ const NodeHandle& handle_of(PyObject* object) { return as_node(object)->handle; 
 PyObject* node_object(const NodeHandle& handle) { return wrapped(handle); }
 
 PyObject* node_object(NodeHandle&& handle) { return wrapped(std::move(handle)); }
-
-// Looked up in pybind11's registry once per tree: the Python object owns the tree, so it lives
-// exactly as long as the tree does.
-PyObject* tree_object_of(const Tree* tree) {
-    if (tree == nullptr) return nullptr;
-    if (tree->binding_object() == nullptr) {
-        static const pybind11::detail::type_info* tree_type =
-            pybind11::detail::get_type_info(typeid(Tree));
-        auto found = pybind11::reinterpret_steal<pybind11::object>(
-            pybind11::detail::find_registered_python_instance(const_cast<Tree*>(tree), tree_type));
-        tree->set_binding_object(found.ptr());
-    }
-    return static_cast<PyObject*>(tree->binding_object());
-}
 
 }  // namespace velkaron

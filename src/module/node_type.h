@@ -31,8 +31,4 @@ const NodeHandle& handle_of(PyObject* object);
 PyObject* node_object(const NodeHandle& handle);
 PyObject* node_object(NodeHandle&& handle);
 
-// The Python object of a tree, once the binding layer has registered one; the caller keeps
-// the lookup (Tree::binding_object) up to date. Defined beside the Tree binding.
-PyObject* tree_object_of(const Tree* tree);
-
 }  // namespace velkaron
