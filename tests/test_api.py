@@ -86,6 +86,17 @@ def test_every_route_to_a_node_meets_the_same_object():
     assert tree.get_root() is root and root.get_parent().get_children()[0] is root
 
 
+def test_kept_nodes_stay_the_same_objects_when_the_cache_shrinks_after_a_long_result():
+    tree = velkaron.Tree("<ul>" + "<li><a>x</a></li>" * 5000 + "</ul><p>end</p>")
+    everything = tree.select("*")
+    kept = everything[::997]
+    del everything  # thousands of dead entries: the next short result rebuilds a small cache
+    p = tree.get_root().find_all("p")[0]
+    again = tree.select("*")[::997]
+    assert len(kept) == len(again) == 11 and all(a is b for a, b in zip(kept, again))
+    assert p is tree.select_one("p") and p.get_text() == "end"
+
+
 def test_identity_tokens_outlive_handles_and_differ_between_trees():
     first, second = velkaron.Tree("<p>x</p><b>y</b>"), velkaron.Tree("<p>x</p>")
     nodes = first.get_root().get_parent().get_descendants()

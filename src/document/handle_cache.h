@@ -29,6 +29,13 @@ public:
         return slot.handle;
     }
 
+    // Makes room for `expected` live entries in a table sized for them, when it is far larger:
+    // after a long result has died, its dead entries would spread a short result's lookups
+    // over the whole table, and keep the dead handles' memory.
+    void fit(std::size_t expected) {
+        if (slots.size() > 256 && slots.size() > 16 * (expected + 1)) rebuild(expected);
+    }
+
     // Starts loading the slot where `node`'s search begins, for a lookup a few steps later.
     void prefetch(const GumboNode* node) const {
         if (!slots.empty()) __builtin_prefetch(&slots[hash(node) & (slots.size() - 1)]);
@@ -57,13 +64,16 @@ private:
         return i;
     }
 
-    void grow() {
+    void grow() { rebuild(0); }
+
+    // The live entries only, in a table with room for `extra` more.
+    void rebuild(std::size_t extra) {
         std::vector<Slot> old = std::move(slots);
         std::size_t live = 0;
         for (const Slot& slot : old) live += slot.node != nullptr && !slot.handle.expired();
         // A quarter full at most after the rebuild, so rebuilds cost O(1) per insertion.
         std::size_t size = 256;
-        while (size < (live + 1) * 4) size *= 2;
+        while (size < (live + extra + 1) * 4) size *= 2;
         slots.clear();
         slots.resize(size);
         used = 0;

@@ -27,8 +27,7 @@ Tree::Tree(std::string_view html, const MarkupLimits& limits) {
     try {
         source_names.keep_all(output->document);
         // Nothing else can see the tree yet, so the cache is filled without the lock.
-        root = std::make_shared<Node>(output->root, this);
-        handle_cache.entry(output->root) = root;
+        root = cached_handle(output->root);
         element_index = std::make_unique<ElementIndex>(this);
         element_index->build(output->root,
                              [this](GumboNode* element) { attribute_repair.repair(element); });
@@ -96,6 +95,7 @@ NodeHandle Tree::cached_handle(GumboNode* node) const {
     auto handle = std::allocate_shared<Node>(PoolAllocator<Node>(&handle_pool), node,
                                              const_cast<Tree*>(this));
     entry = handle;
+    live_handles.fetch_add(1, std::memory_order_relaxed);
     return handle;
 }
 

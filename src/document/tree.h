@@ -2,6 +2,7 @@
 
 #include <gumbo.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -62,6 +63,7 @@ public:
         NodeList handles;
         handles.reserve(count);
         std::lock_guard<std::mutex> lock(handle_mutex);
+        handle_cache.fit(live_handles.load(std::memory_order_relaxed) + count);
         for (std::size_t i = 0; i < count; ++i) {
             if (i + ahead < count) handle_cache.prefetch(node_at(i + ahead));
             GumboNode* node = node_at(i);
@@ -69,6 +71,9 @@ public:
         }
         return handles;
     }
+
+    // Called by the destructor of each handle the cache made, on whatever thread drops it.
+    void handle_died() const { live_handles.fetch_sub(1, std::memory_order_relaxed); }
 
     // The binding layer's object for this tree, once it has looked it up; read and written
     // only by the binding layer, under its lock.
@@ -98,6 +103,7 @@ private:
     SourceNames source_names;
     // Before every handle holder below: the handles' memory outlives them.
     mutable HandlePool handle_pool;
+    mutable std::atomic<std::size_t> live_handles{0};
     NodeHandle root;
     std::unique_ptr<ElementIndex> element_index;
     std::unique_ptr<ZeroContextIndex> zero_context_index;

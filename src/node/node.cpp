@@ -4,6 +4,11 @@
 
 namespace velkaron {
 
+// A handle that belongs to a tree was made by the tree's cache, which counts them.
+Node::~Node() {
+    if (tree != nullptr) tree->handle_died();
+}
+
 NodeHandle Node::handle_for(GumboNode* other) const {
     if (other == nullptr) return nullptr;
     if (tree != nullptr) return tree->wrap_node(other);

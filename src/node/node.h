@@ -20,6 +20,7 @@ class ZeroContextIndex;
 class Node {
 public:
     Node(GumboNode* node, Tree* tree) : node(node), tree(tree) {}
+    ~Node();
     Node(const Node&) = delete;
     Node& operator=(const Node&) = delete;
 
