@@ -385,4 +385,5 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
              "This element or its nearest ancestor matching a CSS selector, or None", "css"_a)
         .def("test_method", &Node::test_method, "Test method to verify compilation");
     velkaron::seal(tree);
+    velkaron::seal(velkaron::node_type());
 }
