@@ -97,10 +97,11 @@ def retype(instance, cls):
 
 # Calls that would read one C++ class as another, free an instance as the bare base, or run a
 # property's getter on a null object.
-GETTERS = {f"Tree.{name}.fget(None)": (value.fget, None)
-           for name, value in vars(velkaron.Tree).items() if isinstance(value, property)}
+GETTERS = {f"{cls.__name__}.{name}.fget(None)": (value.fget, None) for cls in (velkaron.Tree, velkaron.Node)
+           for name, value in vars(cls).items() if isinstance(value, property)}
 CONFUSIONS = {"Tree as Node": (retype, LIVE_TREE, velkaron.Node), "Tree as base": (retype, LIVE_TREE, BASE),
-              "Node as Tree": (retype, LIVE_NODES[0], velkaron.Tree), **GETTERS}
+              "Node as Tree": (retype, LIVE_NODES[0], velkaron.Tree),
+              "Node.text replaced": (setattr, velkaron.Node, "text", None), **GETTERS}
 
 
 @pytest.mark.parametrize("call", CONFUSIONS.values(), ids=CONFUSIONS.keys())
