@@ -21,6 +21,8 @@ public:
 
     bool matches(const SelectorList& list, const GumboNode* element);
     bool matches(const Complex& complex, const GumboNode* element);
+    // The compound alone, whatever the element's surroundings.
+    bool compound_matches(const Compound& compound, const GumboNode* element);
 
 private:
     // How a failure to match from some element bears on the elements further out: the
@@ -29,7 +31,6 @@ private:
     enum class Outcome { matched, fails_here, fails_all_siblings, fails_completely };
 
     Outcome match_from(const Complex& complex, std::size_t index, const GumboNode* element);
-    bool compound_matches(const Compound& compound, const GumboNode* element);
     bool simple_matches(const Simple& simple, const GumboNode* element);
     bool attribute_matches(const Simple& simple, const GumboNode* element) const;
     bool class_matches(const Simple& simple, const GumboNode* element) const;

@@ -2,80 +2,53 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 
 #include "document/element_index.h"
 #include "node/tree_walk.h"
+#include "select/chain_walk.h"
 #include "select/element_access.h"
+#include "select/index_source.h"
 #include "select/matcher.h"
+#include "select/position_range.h"
 
 namespace velkaron::select {
 
 namespace {
 
 constexpr std::size_t walk_capacity = 128;
-constexpr std::size_t no_source = std::numeric_limits<std::size_t>::max();
 
-// The rightmost compound's simple selector whose index list is shortest, and that length.
-struct Source {
-    const Simple* simple = nullptr;
-    std::size_t count = no_source;
+// Reading an element in a chain walk costs about a third of testing a candidate, which also
+// looks at its ancestors (measured on generated and real pages).
+constexpr std::uint64_t walk_elements_per_candidate = 3;
+
+// `*` alone, or a selector list holding it: every element matches.
+bool matches_everything(const SelectorList& list) {
+    return std::any_of(list.selectors.begin(), list.selectors.end(), [](const Complex& complex) {
+        return complex.compounds.size() == 1 && complex.compounds.front().simples.empty();
+    });
+}
+
+// The index lists the rightmost compounds' candidates come from, one per selector (none when a
+// selector names no list), and how many candidates they give.
+struct Candidates {
+    std::vector<const Simple*> sources;
+    std::uint64_t count = 0;
+    bool one_list = false;  // every selector takes the same list
 };
 
-Source shortest_source(const ElementIndex& index, const Complex& complex) {
-    Source best;
-    for (const Simple& simple : complex.compounds.front().simples) {
-        std::size_t count = no_source;
-        switch (simple.kind) {
-            case SimpleKind::tag: count = index.elements_by_tag().at(simple.tag).size(); break;
-            case SimpleKind::tag_name:
-                count = index.elements_by_tag().at(GUMBO_TAG_UNKNOWN).size();
-                break;
-            case SimpleKind::id: count = index.count_with_id(simple.value); break;
-            case SimpleKind::class_name: count = index.count_with_class(simple.value); break;
-            case SimpleKind::never: count = 0; break;
-            default: continue;
-        }
-        if (count < best.count) best = Source{&simple, count};
+Candidates candidates_of(const ElementIndex& index, const SelectorList& list) {
+    Candidates candidates;
+    for (const Complex& complex : list.selectors) {
+        const Source source = shortest_source(index, complex.compounds.front());
+        if (source.simple == nullptr) return Candidates{};
+        candidates.sources.push_back(source.simple);
+        candidates.count += source.count;
     }
-    return best;
-}
-
-template <typename Visit>
-void for_each_candidate(const ElementIndex& index, const Simple& simple, Visit&& visit) {
-    switch (simple.kind) {
-        case SimpleKind::tag:
-        case SimpleKind::tag_name: {
-            const GumboTag tag = simple.kind == SimpleKind::tag ? simple.tag : GUMBO_TAG_UNKNOWN;
-            for (GumboNode* element : index.elements_by_tag().at(tag)) visit(element);
-            return;
-        }
-        case SimpleKind::id: return index.for_each_with_id(simple.value, visit);
-        case SimpleKind::class_name: return index.for_each_with_class(simple.value, visit);
-        default: return;
-    }
-}
-
-// Whether two sources name the same index list (`div a, p a` both take the list of a).
-bool same_list(const Simple& x, const Simple& y) {
-    const bool x_tag = x.kind == SimpleKind::tag || x.kind == SimpleKind::tag_name;
-    const bool y_tag = y.kind == SimpleKind::tag || y.kind == SimpleKind::tag_name;
-    if (x_tag || y_tag) return x_tag && y_tag && x.tag == y.tag;
-    return x.kind == y.kind && x.value == y.value;
-}
-
-// Positions [begin, end) of the elements strictly inside `scope`: descendants are contiguous
-// in document order, ending where the next element outside the subtree starts.
-struct Range {
-    std::uint64_t begin = 0;
-    std::uint64_t end = 0;
-};
-
-Range descendants_range(const ElementIndex& index, const GumboNode* scope) {
-    const std::uint64_t count = index.element_count();
-    const std::uint64_t at = index.position_of(scope);
-    if (at >= count) return Range{};
-    return Range{at + 1, index.subtree_end(static_cast<std::uint32_t>(at))};
+    const Simple* first = candidates.sources.front();
+    candidates.one_list = std::all_of(candidates.sources.begin(), candidates.sources.end(),
+                                      [&](const Simple* source) { return same_list(*source, *first); });
+    if (candidates.one_list) candidates.count = shortest_source(index, list.selectors.front().compounds.front()).count;
+    return candidates;
 }
 
 class Query {
@@ -93,16 +66,23 @@ public:
             if (!whole) walk_scope();
             return std::move(found);
         }
-        range = whole ? Range{0, index->element_count()} : descendants_range(*index, scope);
-        if (range.end <= range.begin) return {};
-        if (!from_index_lists()) {
-            if (whole) {
-                for (GumboNode* element : index->all_elements()) {
-                    if (consider(element)) break;
-                }
-            } else {
-                walk_scope();
+        range = whole ? Range{0, index->element_count()} : descendants_range();
+        if (range.size() == 0) return {};
+        if (matches_everything(list)) {
+            take_every_element();
+            return std::move(found);
+        }
+        const Candidates candidates = candidates_of(*index, list);
+        const bool listed = !candidates.sources.empty() && candidates.count < range.size();
+        if (by_chain_walk(listed ? candidates.count : range.size())) return std::move(found);
+        if (listed) {
+            from_index_lists(candidates);
+        } else if (whole) {
+            for (GumboNode* element : index->all_elements()) {
+                if (consider(element)) break;
             }
+        } else {
+            walk_scope();
         }
         return std::move(found);
     }
@@ -121,42 +101,46 @@ private:
         });
     }
 
-    bool in_range(const GumboNode* element) const {
-        if (whole) return true;
-        const std::uint64_t at = index->position_of(element);
-        return at >= range.begin && at < range.end;
+    Range descendants_range() const {
+        Range subtree = subtree_range(*index, scope);
+        if (subtree.size() != 0) ++subtree.begin;
+        return subtree;
     }
 
-    // Candidates from the index lists when every selector of the list has one and together
-    // they are fewer than the scope's elements; false when the scope must be scanned.
-    bool from_index_lists() {
-        std::vector<const Simple*> sources;
-        std::size_t total = 0;
-        for (const Complex& complex : list.selectors) {
-            const Source source = shortest_source(*index, complex);
-            if (source.simple == nullptr) return false;
-            sources.push_back(source.simple);
-            total += source.count;
-        }
-        const bool one_list = std::all_of(sources.begin(), sources.end(), [&](const Simple* source) {
-            return same_list(*source, *sources.front());
-        });
-        if (one_list) total = shortest_source(*index, list.selectors.front()).count;
-        if (total >= range.end - range.begin) return false;
-        if (one_list) {
+    void take_every_element() {
+        const auto& elements = index->all_elements();
+        const std::uint64_t end = first_only ? range.begin + 1 : range.end;
+        found.assign(elements.begin() + static_cast<std::ptrdiff_t>(range.begin),
+                     elements.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+
+    // Chains of descendant and child combinators over the whole document, walked top down when
+    // that reads fewer elements than testing `candidates` would cost.
+    bool by_chain_walk(std::uint64_t candidates) {
+        if (!whole) return false;
+        auto walk = ChainWalk::plan(*index, matcher, list, candidates * walk_elements_per_candidate);
+        if (!walk) return false;
+        walk->run(found, first_only);
+        return true;
+    }
+
+    void from_index_lists(const Candidates& candidates) {
+        if (candidates.one_list) {
             bool done = false;
-            for_each_candidate(*index, *sources.front(), [&](GumboNode* element) {
-                if (!done && in_range(element)) done = consider(element);
+            for_each_candidate(*index, *candidates.sources.front(), [&](GumboNode* element) {
+                if (!done && (whole || range.contains(index->position_of(element)))) {
+                    done = consider(element);
+                }
             });
-            return true;
+            return;
         }
-        // Several selectors: their candidates merged into document order, each element once.
+        // Several lists: their candidates merged into document order, each element once.
         std::vector<std::pair<std::uint64_t, GumboNode*>> merged;
-        merged.reserve(total);
-        for (const Simple* source : sources) {
+        merged.reserve(candidates.count);
+        for (const Simple* source : candidates.sources) {
             for_each_candidate(*index, *source, [&](GumboNode* element) {
                 const std::uint64_t at = index->position_of(element);
-                if (at >= range.begin && at < range.end) merged.emplace_back(at, element);
+                if (range.contains(at)) merged.emplace_back(at, element);
             });
         }
         std::sort(merged.begin(), merged.end());
@@ -164,7 +148,6 @@ private:
         for (const auto& candidate : merged) {
             if (consider(candidate.second)) break;
         }
-        return true;
     }
 
     const ElementIndex* index;
