@@ -141,6 +141,21 @@ public:
             [&](std::uint32_t position) { return class_occurrences(elements[position], token); },
             visit);
     }
+    // The position of each element filed under the hash of the class token (or id) once, in
+    // document order: a superset of those carrying it, listed without reading the elements,
+    // for callers that test the class (or id) themselves. The count is an upper bound of the
+    // list's length.
+    template <typename Visit>
+    void for_each_class_candidate(std::string_view token, Visit&& visit) const {
+        class_map.for_each_filed(key_hash(token), visit);
+    }
+    template <typename Visit>
+    void for_each_id_candidate(std::string_view id, Visit&& visit) const {
+        id_map.for_each_filed(key_hash(id), visit);
+    }
+    std::size_t class_candidate_count(std::string_view token) const { return class_map.filed_count(key_hash(token)); }
+    std::size_t id_candidate_count(std::string_view id) const { return id_map.filed_count(key_hash(id)); }
+    const Ordinals& tag_positions(GumboTag tag) const { return tag_map.at(tag); }
     std::size_t count_with_id(std::string_view id) const;
     std::size_t count_with_class(std::string_view token) const;
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace velkaron {
@@ -48,11 +49,35 @@ public:
         }
     }
 
+    // Entries filed under `hash`, whichever keys share it: at least any one key's occurrences.
+    std::size_t filed_count(std::uint32_t hash) const {
+        const auto [first, last] = filed_under(hash);
+        return static_cast<std::size_t>(last - first);
+    }
+
+    // Calls visit(position) once for each element filed under `hash`, in document order,
+    // without asking which key the element holds: for callers that test the key themselves.
+    template <typename Visit>
+    void for_each_filed(std::uint32_t hash, Visit&& visit) const {
+        const auto [first, last] = filed_under(hash);
+        for (auto entry = first; entry != last; ++entry) {
+            if (entry == first || *entry != entry[-1]) visit(static_cast<std::uint32_t>(*entry));
+        }
+    }
+
     std::size_t memory_bytes() const { return entries.capacity() * sizeof(std::uint64_t); }
 
     void clear() { entries.clear(); }
 
 private:
+    using Entry = std::vector<std::uint64_t>::const_iterator;
+
+    std::pair<Entry, Entry> filed_under(std::uint32_t hash) const {
+        const std::uint64_t low = static_cast<std::uint64_t>(hash) << 32;
+        return {std::lower_bound(entries.begin(), entries.end(), low),
+                std::lower_bound(entries.begin(), entries.end(), low + (std::uint64_t{1} << 32))};
+    }
+
     std::vector<std::uint64_t> entries;
 };
 

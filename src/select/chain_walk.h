@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "select/position_range.h"
+#include "document/element_index.h"
 #include "select/selector.h"
 
 namespace velkaron::select {
@@ -23,10 +23,11 @@ class Matcher;
 class ChainWalk {
 public:
     // The walk over the whole document, or nothing when a selector of the list is no such
-    // chain or its leftmost compound names no index list, or when the subtrees hold more than
-    // `budget` elements.
+    // chain, has a :has() (costly to test on every element of a subtree), or its leftmost
+    // compound names no index list, or when the walk would cost more than testing
+    // `candidates` elements one by one.
     static std::optional<ChainWalk> plan(const ElementIndex& index, Matcher& matcher,
-                                         const SelectorList& list, std::uint64_t budget);
+                                         const SelectorList& list, std::uint64_t candidates);
 
     // Appends the matches in document order; only the first when `first_only`.
     void run(std::vector<GumboNode*>& found, bool first_only);
@@ -36,7 +37,7 @@ private:
 
     // Gives the list's compounds one bit each, selector after selector, rightmost first.
     void number_compounds(const SelectorList& list);
-    bool find_tops(const SelectorList& list, std::uint64_t budget);
+    bool find_tops(const SelectorList& list, std::uint64_t candidates);
 
     // The compounds ready to be tried on an element: leftmost ones always, any other when the
     // compound to its left matched the parent (child combinator) or an ancestor (descendant).
@@ -44,6 +45,8 @@ private:
         return leftmost | (child_links & (parent_matched >> 1)) |
                (descendant_links & (ancestors_matched >> 1));
     }
+    // The compounds of `todo` the element matches.
+    std::uint64_t matched_of(std::uint64_t todo, const GumboNode* element);
 
     const ElementIndex& index;
     Matcher& matcher;
@@ -55,8 +58,13 @@ private:
     std::uint64_t rightmost = 0;
     std::uint64_t child_links = 0;
     std::uint64_t descendant_links = 0;
-    // Outermost subtrees whose top matches a leftmost compound, in document order.
-    std::vector<Range> tops;
+    // The outermost elements matching a leftmost compound: the positions of them and their
+    // descendants, in document order.
+    struct Top {
+        std::uint32_t begin;
+        std::uint32_t end;
+    };
+    std::vector<Top> tops;
 };
 
 }  // namespace velkaron::select

@@ -1,11 +1,13 @@
 #pragma once
 
-// The element index's lists a compound's simple selectors name: the elements with a tag, an
-// id or a class, in document order.
+// The element index's lists a compound's simple selectors name: the elements with a tag, and
+// those filed under the hash of an id or a class, each once, in document order. Candidates
+// only: the compound, which holds the simple selector, is still tested on each.
 
 #include <gumbo.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 
 #include "document/element_index.h"
@@ -15,8 +17,8 @@ namespace velkaron::select {
 
 constexpr std::size_t no_source = std::numeric_limits<std::size_t>::max();
 
-// The compound's simple selector whose index list is shortest, and that list's length; a null
-// selector when the compound names no list.
+// The compound's simple selector whose index list is shortest, and that list's length (an
+// upper bound for ids and classes); a null selector when the compound names no list.
 struct Source {
     const Simple* simple = nullptr;
     std::size_t count = no_source;
@@ -27,12 +29,12 @@ inline Source shortest_source(const ElementIndex& index, const Compound& compoun
     for (const Simple& simple : compound.simples) {
         std::size_t count = no_source;
         switch (simple.kind) {
-            case SimpleKind::tag: count = index.elements_by_tag().at(simple.tag).size(); break;
+            case SimpleKind::tag: count = index.tag_positions(simple.tag).size(); break;
             case SimpleKind::tag_name:
-                count = index.elements_by_tag().at(GUMBO_TAG_UNKNOWN).size();
+                count = index.tag_positions(GUMBO_TAG_UNKNOWN).size();
                 break;
-            case SimpleKind::id: count = index.count_with_id(simple.value); break;
-            case SimpleKind::class_name: count = index.count_with_class(simple.value); break;
+            case SimpleKind::id: count = index.id_candidate_count(simple.value); break;
+            case SimpleKind::class_name: count = index.class_candidate_count(simple.value); break;
             case SimpleKind::never: count = 0; break;
             default: continue;
         }
@@ -41,18 +43,18 @@ inline Source shortest_source(const ElementIndex& index, const Compound& compoun
     return best;
 }
 
-// Calls `visit` with each element of the source's list, in document order.
+// Calls `visit` with the position of each element of the source's list, in document order.
 template <typename Visit>
 void for_each_candidate(const ElementIndex& index, const Simple& simple, Visit&& visit) {
     switch (simple.kind) {
         case SimpleKind::tag:
         case SimpleKind::tag_name: {
             const GumboTag tag = simple.kind == SimpleKind::tag ? simple.tag : GUMBO_TAG_UNKNOWN;
-            for (GumboNode* element : index.elements_by_tag().at(tag)) visit(element);
+            for (const std::uint32_t position : index.tag_positions(tag)) visit(position);
             return;
         }
-        case SimpleKind::id: return index.for_each_with_id(simple.value, visit);
-        case SimpleKind::class_name: return index.for_each_with_class(simple.value, visit);
+        case SimpleKind::id: return index.for_each_id_candidate(simple.value, visit);
+        case SimpleKind::class_name: return index.for_each_class_candidate(simple.value, visit);
         default: return;
     }
 }

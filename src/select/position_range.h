@@ -22,18 +22,22 @@ struct Range {
     bool contains(std::uint64_t at) const { return at >= begin && at < end; }
 };
 
-// The positions of `top` and its descendants: they end where the next element outside the
-// subtree starts. Empty when `top` is not in the index.
-inline Range subtree_range(const ElementIndex& index, const GumboNode* top) {
+// Where the subtree of `top` ends: at the next element outside it, or the end of the list.
+inline std::uint64_t subtree_end(const ElementIndex& index, const GumboNode* top) {
     const std::uint64_t count = index.element_count();
-    const std::uint64_t at = index.position_of(top);
-    if (at >= count) return Range{};
     for (const GumboNode* up = top; up != nullptr; up = parent_element(up)) {
         if (const GumboNode* after = element_sibling(up, +1)) {
-            return Range{at, std::min<std::uint64_t>(index.position_of(after), count)};
+            return std::min<std::uint64_t>(index.position_of(after), count);
         }
     }
-    return Range{at, count};
+    return count;
+}
+
+// The positions of `top` and its descendants; empty when `top` is not in the index.
+inline Range subtree_range(const ElementIndex& index, const GumboNode* top) {
+    const std::uint64_t at = index.position_of(top);
+    if (at >= index.element_count()) return Range{};
+    return Range{at, subtree_end(index, top)};
 }
 
 }  // namespace velkaron::select

@@ -17,10 +17,6 @@ namespace {
 
 constexpr std::size_t walk_capacity = 128;
 
-// Reading an element in a chain walk costs about a third of testing a candidate, which also
-// looks at its ancestors (measured on generated and real pages).
-constexpr std::uint64_t walk_elements_per_candidate = 3;
-
 // `*` alone, or a selector list holding it: every element matches.
 bool matches_everything(const SelectorList& list) {
     return std::any_of(list.selectors.begin(), list.selectors.end(), [](const Complex& complex) {
@@ -114,39 +110,37 @@ private:
                      elements.begin() + static_cast<std::ptrdiff_t>(end));
     }
 
-    // Chains of descendant and child combinators over the whole document, walked top down when
-    // that reads fewer elements than testing `candidates` would cost.
+    // Chains of descendant and child combinators over the whole document, walked top down
+    // when that costs less than testing `candidates` elements one by one.
     bool by_chain_walk(std::uint64_t candidates) {
         if (!whole) return false;
-        auto walk = ChainWalk::plan(*index, matcher, list, candidates * walk_elements_per_candidate);
+        auto walk = ChainWalk::plan(*index, matcher, list, candidates);
         if (!walk) return false;
         walk->run(found, first_only);
         return true;
     }
 
     void from_index_lists(const Candidates& candidates) {
+        const std::vector<GumboNode*>& elements = index->all_elements();
         if (candidates.one_list) {
             bool done = false;
-            for_each_candidate(*index, *candidates.sources.front(), [&](GumboNode* element) {
-                if (!done && (whole || range.contains(index->position_of(element)))) {
-                    done = consider(element);
-                }
+            for_each_candidate(*index, *candidates.sources.front(), [&](std::uint32_t at) {
+                if (!done && range.contains(at)) done = consider(elements[at]);
             });
             return;
         }
         // Several lists: their candidates merged into document order, each element once.
-        std::vector<std::pair<std::uint64_t, GumboNode*>> merged;
+        std::vector<std::uint32_t> merged;
         merged.reserve(candidates.count);
         for (const Simple* source : candidates.sources) {
-            for_each_candidate(*index, *source, [&](GumboNode* element) {
-                const std::uint64_t at = index->position_of(element);
-                if (range.contains(at)) merged.emplace_back(at, element);
+            for_each_candidate(*index, *source, [&](std::uint32_t at) {
+                if (range.contains(at)) merged.push_back(at);
             });
         }
         std::sort(merged.begin(), merged.end());
         merged.erase(std::unique(merged.begin(), merged.end()), merged.end());
-        for (const auto& candidate : merged) {
-            if (consider(candidate.second)) break;
+        for (const std::uint32_t at : merged) {
+            if (consider(elements[at])) break;
         }
     }
 
