@@ -192,3 +192,38 @@ def test_long_sibling_lists_count_places_like_short_ones():
     assert texts("p:nth-last-of-type(2)") == ["92"]
     assert texts("li:nth-of-type(50)") == ["66"]
     assert texts(":nth-last-child(1), :nth-child(-n+2)") == ["0", "1", "99"]
+
+
+def random_page(seed, depth_limit):
+    """Common spans and rare div.x, nested at random: chains of combinators are walked top down
+    from the rare leftmost compound, nested tops inside tops included."""
+    rng = random.Random(seed)
+    tags = ["span"] * 10 + ["b"] * 4 + ["p"] * 2 + ["div", "section", "template", "svg"]
+
+    def element(depth):
+        tag = rng.choice(tags)
+        classes = " ".join(c for c in ("x", "y", "x") if rng.random() < 0.15)
+        inner = "".join(element(depth + 1) for _ in range(rng.choice([0, 1, 1, 2]) if depth < depth_limit else 0))
+        return f'<{tag} class="{classes}">{inner}t</{tag}>'
+    return "".join(element(0) for _ in range(150)) + "<div class=x>" * 100 + "<span>deep</span>"
+
+
+@pytest.mark.parametrize("seed, depth_limit", [(1, 6), (2, 12), (3, 30)])
+def test_whole_document_queries_agree_with_matching_each_element(seed, depth_limit):
+    page = velkaron.Tree(random_page(seed, depth_limit))
+    elements = page.select("*")
+    for css in ["div.x span", "div.x > span", "div.x span b", "section.y > p span, div.x b",
+                "div.x > * > span", ".x .y", "div.x.y span", "div.x span:not(.y) > b",
+                "section span:nth-child(2)", "div.x p > b span", "div div.x > span",
+                "svg span", "template span", ".x > span, .y > b, div.x span",
+                "div.x span, span", ".x, *"]:
+        expected = [n for n in elements if n.matches(css)]
+        assert page.select(css) == expected, css
+        assert page.select_one(css) == (expected[0] if expected else None), css
+
+
+def test_repeated_class_tokens_match_once():
+    page = velkaron.Tree('<p id=a class="x x"></p><p id=b class="x\tx y"></p><div id=c class="x">'
+                         '<p id=d class="x x"></p></div>')
+    assert ids(page.select(".x")) == ["a", "b", "c", "d"]
+    assert ids(page.select(".x, p.x.x, .x > .x")) == ["a", "b", "c", "d"]
