@@ -1,5 +1,5 @@
 // Times the native part of selector queries (compile from the cache, plan, match), without
-// making handles, on a file: median thread CPU time per query.
+// making handles, on a file: median and least thread CPU time per query.
 //
 //   bench_select FILE [SELECTOR...]
 

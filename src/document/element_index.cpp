@@ -86,12 +86,14 @@ void ElementIndex::build(GumboNode* root, const std::function<void(GumboNode*)>&
             text_buffer.open(position);
             open_positions.push_back(position);
             elements.push_back(element);
+            ends.push_back(position + 1);
         },
         [&](GumboNode* run) {
             text_buffer.append(run->v.text.text, run->type == GUMBO_NODE_WHITESPACE);
         },
         [&](GumboNode*) {
             text_buffer.close(open_positions.back());
+            ends[open_positions.back()] = static_cast<std::uint32_t>(elements.size());
             open_positions.pop_back();
         });
     for (KeyedPositions* map : {&class_map, &id_map, &attribute_map, &text_map}) map->seal();
@@ -185,18 +187,6 @@ std::uint32_t ElementIndex::position_of(const GumboNode* node) const {
     if (node == elements.front()) return 0;
     std::call_once(positions_filled, [this] { positions.fill(elements); });
     return positions.find(node);
-}
-
-std::uint32_t ElementIndex::subtree_end(std::uint32_t position) const {
-    for (const GumboNode* node = elements[position]; is_element_node(node); node = node->parent) {
-        const GumboVector* siblings = children_of(node->parent);
-        if (siblings == nullptr) break;
-        for (unsigned int i = index_in_parent(node, *siblings) + 1; i < siblings->length; ++i) {
-            const GumboNode* sibling = child_at(siblings, i);
-            if (is_element_node(sibling)) return position_of(sibling);
-        }
-    }
-    return static_cast<std::uint32_t>(elements.size());
 }
 
 std::size_t ElementIndex::memory_bytes() const {

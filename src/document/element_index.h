@@ -164,9 +164,11 @@ public:
     // The element's position in document order, or ElementPositions::absent for any other node.
     std::uint32_t position_of(const GumboNode* node) const;
 
-    // One past the last position of the subtree of the element at `position`: an element's
-    // descendants follow it in document order, up to the next element outside its subtree.
-    std::uint32_t subtree_end(std::uint32_t position) const;
+    // Where the subtree of the element at `position` ends: the position of the first element
+    // after it that is not its descendant (element_count() for the last ones).
+    std::uint32_t subtree_end(std::uint32_t position) const {
+        return position < ends.size() ? ends[position] : static_cast<std::uint32_t>(elements.size());
+    }
 
     // Heap bytes of the lists, the element list, the text buffer and the position table.
     std::size_t memory_bytes() const;
@@ -189,6 +191,8 @@ private:
     KeyedPositions attribute_map;
     KeyedPositions text_map;
     ElementList elements;
+    // Per element, the end of its subtree's positions: recorded as the build's walk leaves it.
+    Ordinals ends;
     TextBuffer text_buffer;
     // Filled on the first lookup of an element other than the root.
     mutable std::once_flag positions_filled;

@@ -141,9 +141,10 @@ void ChainWalk::run(std::vector<GumboNode*>& found, bool first_only) {
         open.assign(1, Open{elements[top.begin], top_matched, top_matched});
         for (std::uint32_t at = top.begin + 1; at < top.end; ++at) {
             GumboNode* element = elements[at];
-            while (open.back().element != element->parent) open.pop_back();
-            const std::uint64_t ancestors = open.back().ancestors;
-            const std::uint64_t matched = matched_of(ready(open.back().matched, ancestors), element);
+            while (!open.empty() && open.back().element != element->parent) open.pop_back();
+            const std::uint64_t parent_matched = open.empty() ? 0 : open.back().matched;
+            const std::uint64_t ancestors = open.empty() ? 0 : open.back().ancestors;
+            const std::uint64_t matched = matched_of(ready(parent_matched, ancestors), element);
             if ((matched & rightmost) != 0) {
                 found.push_back(element);
                 if (first_only) return;
