@@ -34,16 +34,18 @@ struct Candidates {
 
 Candidates candidates_of(const ElementIndex& index, const SelectorList& list) {
     Candidates candidates;
+    std::uint64_t first_count = 0;
     for (const Complex& complex : list.selectors) {
         const Source source = shortest_source(index, complex.compounds.front());
         if (source.simple == nullptr) return Candidates{};
+        if (candidates.sources.empty()) first_count = source.count;
         candidates.sources.push_back(source.simple);
         candidates.count += source.count;
     }
     const Simple* first = candidates.sources.front();
     candidates.one_list = std::all_of(candidates.sources.begin(), candidates.sources.end(),
                                       [&](const Simple* source) { return same_list(*source, *first); });
-    if (candidates.one_list) candidates.count = shortest_source(index, list.selectors.front().compounds.front()).count;
+    if (candidates.one_list) candidates.count = first_count;
     return candidates;
 }
 

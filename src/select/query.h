@@ -2,7 +2,9 @@
 
 // Runs a compiled selector list over a scope, choosing the candidates: the element index's
 // list for an id, class or tag of the rightmost compound when that is shorter than the scope,
-// otherwise every element of the scope.
+// otherwise every element of the scope. Over the whole document, `*` takes the element list
+// as it is, and chains of descendant and child combinators may be walked top down instead
+// (select/chain_walk.h) when that reads fewer elements.
 
 #include <gumbo.h>
 
