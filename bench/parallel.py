@@ -122,7 +122,7 @@ def main() -> None:
                 + " ".join(f"{ratio:>27}" for ratio in ratios)
             )
 
-    print("\nfind forms (first match; the parallel ones collect or split the whole subtree first)")
+    print("\nfind forms (first match; the parallel ones look through the threshold's worth first)")
     print(
         f"  {'query':<18} "
         + " ".join(f"{name:>26}" for name in find_methods)

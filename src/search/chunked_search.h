@@ -5,9 +5,10 @@
 // per worker, the calling thread searching the first chunk itself. No node list is made;
 // workers only read the index and test elements, and the handles are made once they are done.
 // A find first looks through as many elements as threads need to pay for themselves, on the
-// calling thread, so an early match starts none. Subtrees too small for threads (a capped
-// estimate says so before the index is consulted) and starts the index does not hold
-// (template contents) are searched on the calling thread. The calling thread joins the
+// calling thread, so an early match starts none. Subtrees too small for threads and starts the
+// index does not hold (template contents) are searched on the calling thread; a count of the
+// subtree's upper levels, capped low, settles the small ones before the index's position
+// table is consulted (or filled, on a tree's first search below the root). The calling thread joins the
 // workers in order and redoes the search itself when they overrun the time limit.
 
 #include <gumbo.h>
@@ -56,6 +57,10 @@ Run indexed_run(const Tree& tree, const GumboNode* start);
 
 bool overran(Clock::time_point started, std::uint64_t timeout_ms);
 
+// True when threads cannot pay: none allowed, or a subtree whose first levels hold fewer
+// nodes than the threshold (up to a low cap, so deciding costs little).
+bool stays_on_caller(const GumboNode* start, const SearchPlan& plan);
+
 // Runs work(0) on the calling thread and work(1) .. work(count - 1) on workers, all joined
 // before it returns; true when they overran the time limit, in which case every chunk was
 // told to stop through `stop`. A worker's failure is rethrown here.
@@ -96,8 +101,7 @@ NodeList chunked_find_all(GumboNode* start, const Tree& tree, Test test, const S
                           ParallelRunReport* report) {
     using namespace chunked;
     auto sequential = [&] { return wrap_all(tree, collect_elements(start, 64, test)); };
-    if (plan.max_threads <= 1) return sequential();
-    if (estimate_subtree_size(start, plan.min_elements) < plan.min_elements) return sequential();
+    if (stays_on_caller(start, plan)) return sequential();
     const Run run = indexed_run(tree, start);
     const std::size_t count = run.size() < plan.min_elements ? 0 : plan.chunks_for(run.size(), plan.settings);
     if (count <= 1) return sequential();
@@ -129,8 +133,7 @@ NodeHandle chunked_find_first(GumboNode* start, const Tree& tree, Test test, con
                               ParallelRunReport* report) {
     using namespace chunked;
     auto sequential = [&] { return tree.wrap_node(first_element(start, 64, test)); };
-    if (plan.max_threads <= 1) return sequential();
-    if (estimate_subtree_size(start, plan.min_elements) < plan.min_elements) return sequential();
+    if (stays_on_caller(start, plan)) return sequential();
     Run run = indexed_run(tree, start);
     if (run.size() < plan.min_elements) return sequential();
     // The calling thread looks first, as far as threads would need to pay for themselves.

@@ -50,6 +50,12 @@ bool overran(Clock::time_point started, std::uint64_t timeout_ms) {
     return elapsed_ns > static_cast<std::int64_t>(timeout_ms * ns_per_ms);
 }
 
+bool stays_on_caller(const GumboNode* start, const SearchPlan& plan) {
+    constexpr std::uint64_t estimate_cap = 1024;
+    const std::uint64_t cap = std::min(plan.min_elements, estimate_cap);
+    return plan.max_threads <= 1 || estimate_subtree_size(start, cap) < cap;
+}
+
 }  // namespace chunked
 
 bool answer_from_index(const Node& start, const MatchCriteria& criteria, NodeList& out) {
