@@ -2,8 +2,9 @@
 
 Runs `velkaron <command> --jobs N` over a folder of real pages (python3-doc and nodejs-doc, as
 bench/scrape.py picks them) as a user would, a fresh interpreter per run, and prints the wall
-time of one job, of N jobs the way the command line does them (a batch of pages parsed at once
-on native threads, answered in turn), and of N worker processes. Best of --repeat runs; the
+time of one job, of N jobs on native threads (a batch of pages parsed at once with
+parse_many, answered in turn) and of N worker processes; the command line takes threads for
+the commands whose answers are native (velkaron.cli.THREADED_COMMANDS). Best of --repeat runs; the
 machine's load is printed beside them.
 
     .venv/bin/python -P bench/cli_jobs.py [--pages N] [--jobs N] [--repeat N] [--json FILE]
@@ -23,10 +24,11 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 from scrape import page_paths  # noqa: E402
 
 COMMANDS = ("links", "text", "count")
-# The same command line, with every command sent to worker processes.
+# The command line with every command's --jobs on native threads, or on worker processes.
+THREADS = ("import sys, velkaron.cli as cli; cli.THREADED_COMMANDS = frozenset(sys.argv[1:2]); "
+           "sys.exit(cli.main(sys.argv[1:]))")
 PROCESSES = ("import sys, velkaron.cli as cli; cli.THREADED_COMMANDS = frozenset(); "
              "sys.exit(cli.main(sys.argv[1:]))")
-THREADS = "import sys, velkaron.cli as cli; sys.exit(cli.main(sys.argv[1:]))"
 
 
 def run(program: str, arguments: list[str]) -> float:
