@@ -97,7 +97,7 @@ bool ChainWalk::find_tops(const SelectorList& list, std::uint64_t candidates) {
         for_each_candidate(index, *source.simple, [&](std::uint32_t start) {
             if (over || start < covered_end || matched_of(left, elements[start]) == 0) return;
             covered_end = index.subtree_end(start);
-            tops.push_back(Top{start, covered_end});
+            tops.push_back(Range{start, covered_end});
             cost += covered_end - start;
             over = cost > budget;
         });
@@ -105,13 +105,13 @@ bool ChainWalk::find_tops(const SelectorList& list, std::uint64_t candidates) {
     }
     if (list.selectors.size() == 1) return true;
     // Several selectors: the outermost of all their tops, in document order.
-    std::sort(tops.begin(), tops.end(), [](const Top& x, const Top& y) { return x.begin < y.begin; });
+    std::sort(tops.begin(), tops.end(), [](const Range& x, const Range& y) { return x.begin < y.begin; });
     std::uint64_t cost = 0;
     std::size_t kept = 0;
-    for (const Top& top : tops) {
+    for (const Range& top : tops) {
         if (kept > 0 && top.begin < tops[kept - 1].end) continue;
         tops[kept++] = top;
-        cost += top.end - top.begin;
+        cost += top.size();
     }
     tops.resize(kept);
     return cost <= budget;
@@ -135,11 +135,11 @@ void ChainWalk::run(std::vector<GumboNode*>& found, bool first_only) {
     };
     std::vector<Open> open;
     const std::vector<GumboNode*>& elements = index.all_elements();
-    for (const Top& top : tops) {
+    for (const Range& top : tops) {
         // The top matched no compound but leftmost ones: nothing above it matched any.
         const std::uint64_t top_matched = matched_of(leftmost, elements[top.begin]);
         open.assign(1, Open{elements[top.begin], top_matched, top_matched});
-        for (std::uint32_t at = top.begin + 1; at < top.end; ++at) {
+        for (std::uint64_t at = top.begin + 1; at < top.end; ++at) {
             GumboNode* element = elements[at];
             while (!open.empty() && open.back().element != element->parent) open.pop_back();
             const std::uint64_t parent_matched = open.empty() ? 0 : open.back().matched;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "document/element_index.h"
+#include "select/position_range.h"
 #include "select/selector.h"
 
 namespace velkaron::select {
@@ -60,11 +61,7 @@ private:
     std::uint64_t descendant_links = 0;
     // The outermost elements matching a leftmost compound: the positions of them and their
     // descendants, in document order.
-    struct Top {
-        std::uint32_t begin;
-        std::uint32_t end;
-    };
-    std::vector<Top> tops;
+    std::vector<Range> tops;
 };
 
 }  // namespace velkaron::select
