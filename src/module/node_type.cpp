@@ -88,7 +88,7 @@ PyObject* wrapped(Handle&& handle) {
 PyTypeObject* add_node_type(PyObject* module) {
     // Not a base type: nodes come only from a tree, so a subclass could never have instances.
     static PyType_Spec layout{"_velkaron.Node", sizeof(NodeObject), 0,
-                            Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, node_slots};
+                              Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, node_slots};
     PyObject* type = PyType_FromModuleAndSpec(module, &layout, nullptr);
     if (type == nullptr || PyModule_AddObjectRef(module, "Node", type) < 0) {
         Py_XDECREF(type);
