@@ -217,7 +217,8 @@ int main(int argc, char** argv) {
     // Batch parsing on worker threads: the same trees as parsing one by one, in input order.
     std::vector<std::string> pages;
     for (int i = 0; i < 8; ++i) pages.push_back(make_page(200 + 40 * i, i));
-    const std::vector<std::unique_ptr<Tree>> batch = parse_all(pages, thread_count);
+    const std::vector<std::unique_ptr<Tree>> batch =
+        parse_all(std::vector<std::string_view>(pages.begin(), pages.end()), thread_count);
     for (std::size_t i = 0; i < pages.size(); ++i) {
         expect(batch[i]->get_root()->get_text() == Tree(pages[i]).get_root()->get_text(), counters,
                "parse_all");

@@ -11,16 +11,16 @@ namespace velkaron {
 
 namespace {
 
-std::size_t worth_starting(const std::vector<std::string>& texts, std::size_t threads) {
+std::size_t worth_starting(const std::vector<std::string_view>& texts, std::size_t threads) {
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
     std::size_t total = 0;
-    for (const std::string& text : texts) total += text.size();
+    for (const std::string_view text : texts) total += text.size();
     return std::min({threads, texts.size(), total / bytes_per_worker + 1});
 }
 
 }  // namespace
 
-std::vector<std::unique_ptr<Tree>> parse_all(const std::vector<std::string>& texts,
+std::vector<std::unique_ptr<Tree>> parse_all(const std::vector<std::string_view>& texts,
                                              std::size_t threads, const MarkupLimits& limits) {
     std::vector<std::unique_ptr<Tree>> trees(texts.size());
     std::atomic<std::size_t> next{0};

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/tree.h"
@@ -13,8 +14,8 @@ namespace velkaron {
 // thread included; trees come back in input order. Small batches stay on the calling thread:
 // a worker is only started for each `bytes_per_worker` bytes of text. A failure (out of
 // memory) stops the other workers and is rethrown once all have ended; no tree leaks. Every
-// text is held to the same markup limits.
-std::vector<std::unique_ptr<Tree>> parse_all(const std::vector<std::string>& texts,
+// text is held to the same markup limits. The texts are read only during the call.
+std::vector<std::unique_ptr<Tree>> parse_all(const std::vector<std::string_view>& texts,
                                              std::size_t threads,
                                              const MarkupLimits& limits = MarkupLimits());
 

@@ -78,11 +78,6 @@ std::string_view source_view(const py::handle& html, std::string& copy) {
     return copy;
 }
 
-std::string source_text(const py::handle& html) {
-    std::string copy;
-    const std::string_view text = source_view(html, copy);
-    return text.data() == copy.data() ? copy : std::string(text);
-}
 
 // Names from the source may hold bytes that are not UTF-8; they show as U+FFFD.
 py::str utf8(const std::string& text) {
@@ -194,14 +189,23 @@ TreeHolder make_tree(const SourceText& html, std::optional<std::size_t> max_attr
     return TreeHolder(new Tree(text, limits));
 }
 
-// Every text is copied out of its Python object first; the Python trees are made once the
-// lock is held again.
+// The Python trees are made once the lock is held again.
 py::list parse_many(const py::sequence& documents, std::size_t threads,
                     std::optional<std::size_t> max_attributes, std::optional<std::size_t> max_depth) {
     const MarkupLimits limits = limits_of(max_attributes, max_depth);
-    std::vector<std::string> texts;
-    texts.reserve(documents.size());
-    for (const py::handle document : documents) texts.push_back(source_text(document));
+    // Each text is viewed in place, as Tree's is, with its document held here: the sequence
+    // itself could drop it while the lock is released. Bytearrays are copied, sized up front
+    // so no copy moves.
+    const std::size_t count = documents.size();
+    std::vector<py::object> held;
+    std::vector<std::string> copies(count);
+    std::vector<std::string_view> texts;
+    held.reserve(count);
+    texts.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        held.push_back(documents[i]);
+        texts.push_back(source_view(held.back(), copies[i]));
+    }
     std::vector<std::unique_ptr<Tree>> trees;
     {
         py::gil_scoped_release released;
