@@ -39,7 +39,7 @@ PROGRESS_MIN_FILES = 10
 # With --jobs, these commands parse each batch of pages on native threads in this process
 # (parse_many) and answer them in turn: their answers are native and take under a tenth of the
 # parse, so threads beat worker processes, which pay for starting and for sending results back
-# (bench/cli_jobs.py). text and find spend a third or more of their time in Python after the
+# (bench/cli_jobs.py). text and find spend 30 to 45% of their time in Python after the
 # parse, which only processes spread over cores; stats times each page's parse on its own. The
 # batch bounds the trees held at once.
 THREADED_COMMANDS = frozenset({"links", "images", "count", "select"})
