@@ -16,6 +16,7 @@
 #include "document/tree.h"
 #include "document/utf8_check.h"
 #include "module/base_guard.h"
+#include "module/fast_call.h"
 #include "module/initialised_caster.h"
 #include "module/node_caster.h"
 #include "module/node_class.h"
@@ -129,6 +130,8 @@ void for_each_attribute(const Node& node, Visit&& visit) {
     }
 }
 
+py::str tag_of(const Node& node) { return utf8(velkaron::real_tag_name(node.gumbo())); }
+
 py::dict attrs_of(const Node& node) {
     py::dict attrs;
     for_each_attribute(node, [&attrs](const std::string& name, const char* value) {
@@ -138,13 +141,14 @@ py::dict attrs_of(const Node& node) {
     return attrs;
 }
 
-py::object attribute_or(const Node& node, const std::string& wanted, py::object fallback) {
+py::object attribute_or(const Node& node, const std::string& wanted, const py::object& fallback) {
+    py::object found = fallback;
     for_each_attribute(node, [&](const std::string& name, const char* value) {
         if (name != wanted) return false;
-        fallback = utf8(value);
+        found = utf8(value);
         return true;
     });
-    return fallback;
+    return found;
 }
 
 py::str attribute_or_key_error(const Node& node, const std::string& name) {
@@ -241,14 +245,12 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
              "max_attributes"_a = MarkupLimits().max_attributes,
              "max_depth"_a = MarkupLimits().max_depth)
         .def("__reduce__", &refuse_pickling)
-        .def_property_readonly("root", &Tree::get_root, "The root element of the document")
         .def_property_readonly("html", [](const Tree& tree) {
             return written(document_of(tree), velkaron::append_outer_html); },
             "The whole document as HTML, doctype included")
         .def_property_readonly("encoding", &Tree::get_encoding,
                                "The standard name of the encoding the document was decoded from")
         .def("_set_encoding", &Tree::set_encoding)
-        .def("get_root", &Tree::get_root, "Get the root node of the parsed HTML tree")
         .def("create_element", &Tree::create_element,
              "Create a new element with the given tag name and attributes", "tag_name"_a,
              "attributes"_a = no_attributes)
@@ -262,33 +264,34 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
         .def("get_index_build_time", &Tree::get_index_build_time,
              "Get time taken to build indexes (in seconds)")
         .def("get_indexed_element_count", &Tree::get_indexed_element_count,
-             "Get number of indexed elements")
-        .def("select", &Tree::select, "All elements matching a CSS selector, in document order",
-             "css"_a)
-        .def("select_one", &Tree::select_one,
-             "The first element matching a CSS selector, or None", "css"_a);
+             "Get number of indexed elements");
+    velkaron::fast::def_property<&Tree::get_root>(tree, "root", "The root element of the document");
+    velkaron::fast::def<&Tree::get_root>(tree, "get_root", "Get the root node of the parsed HTML tree");
+    velkaron::fast::def<&Tree::select>(tree, "select",
+        "All elements matching a CSS selector, in document order", "css"_a);
+    velkaron::fast::def<&Tree::select_one>(tree, "select_one",
+        "The first element matching a CSS selector, or None", "css"_a);
 
     node.def("__reduce__", &refuse_pickling);
-    node.def_property_readonly("tag", [](const Node& n) { return utf8(velkaron::real_tag_name(n.gumbo())); },
-                               "The element's real name; empty for other kinds of node")
-        .def_property_readonly("attrs", &attrs_of,
-                               "The attributes as a dict in source order; valueless ones map to ''")
-        .def_property_readonly("text", &Node::get_text, "All text content within this node")
-        .def_property_readonly("parent", &Node::get_parent, "The parent node, or None")
+    node.def_property_fast<&tag_of>("tag", "The element's real name; empty for other kinds of node")
+        .def_property_fast<&attrs_of>("attrs",
+                                      "The attributes as a dict in source order; valueless ones map to ''")
+        .def_property_fast<&Node::get_text>("text", "All text content within this node")
+        .def_property_fast<&Node::get_parent>("parent", "The parent node, or None")
         .def_property_readonly("html", [](const Node& n) {
             return written(n.gumbo(), velkaron::append_outer_html); }, "The node as HTML")
         .def_property_readonly("inner_html", [](const Node& n) {
             return written(n.gumbo(), velkaron::append_inner_html); }, "The node's contents as HTML")
-        .def("get", &attribute_or, "An attribute's value, or default when it is absent", "name"_a,
-             "default"_a = py::none())
-        .def("__getitem__", &attribute_or_key_error, "An attribute's value; KeyError when absent")
+        .def_fast<&attribute_or>("get", "An attribute's value, or default when it is absent", "name"_a,
+                                 "default"_a = py::none())
+        .def_fast<&attribute_or_key_error>("__getitem__", "An attribute's value; KeyError when absent")
         .def("__repr__", [](const Node& n) { return utf8(velkaron::describe_node(n.gumbo())); })
         .def("__eq__", &same_node)
         .def("__hash__", &node_hash)
         .def("get_name", &Node::get_name, "Get the tag name of this node")
         .def("get_attributes", &Node::get_attributes, "Get all attributes as a dictionary")
-        .def("get_attribute", &Node::get_attribute, "Get a specific attribute value")
-        .def("get_text", &Node::get_text, "Get all text content within this node")
+        .def_fast<&Node::get_attribute>("get_attribute", "Get a specific attribute value")
+        .def_fast<&Node::get_text>("get_text", "Get all text content within this node")
         .def("get_text_with_separator", &Node::get_text_with_separator,
              "Get all text content joined with a separator", "separator"_a)
         .def("get_text_stripped", &Node::get_text_stripped,
@@ -321,10 +324,10 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
         .def("get_all_previous_siblings_including_text",
              &Node::get_all_previous_siblings_including_text,
              "Get all previous siblings, including text nodes")
-        .def("find_all", &Node::find_all, "Find all matching nodes", "tag_name"_a = "",
-             "attrs"_a = no_attributes)
-        .def("find", &Node::find, "Find the first matching node", "tag_name"_a = "",
-             "attrs"_a = no_attributes)
+        .def_fast<&Node::find_all>("find_all", "Find all matching nodes", "tag_name"_a = "",
+                                   "attrs"_a = no_attributes)
+        .def_fast<&Node::find>("find", "Find the first matching node", "tag_name"_a = "",
+                               "attrs"_a = no_attributes)
         .def("find_descendants_by_tag", &Node::find_descendants_by_tag,
              "Find descendant elements by tag name without including the current node",
              "tag_name"_a)
@@ -380,10 +383,10 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
              "Count elements with specified tag (zero-context)", "tag_name"_a)
         .def("count_elements_by_class", &Node::count_elements_by_class,
              "Count elements with specified class (zero-context)", "class_name"_a)
-        .def("select", &Node::select,
-             "Descendants matching a CSS selector, in document order", "css"_a)
-        .def("select_one", &Node::select_one,
-             "The first descendant matching a CSS selector, or None", "css"_a)
+        .def_fast<&Node::select>("select", "Descendants matching a CSS selector, in document order",
+                                 "css"_a)
+        .def_fast<&Node::select_one>("select_one",
+                                     "The first descendant matching a CSS selector, or None", "css"_a)
         .def("matches", &Node::matches, "Whether this element matches a CSS selector", "css"_a)
         .def("closest", &Node::closest,
              "This element or its nearest ancestor matching a CSS selector, or None", "css"_a)

@@ -8,6 +8,8 @@
 
 #include <utility>
 
+#include "module/fast_call.h"
+
 namespace velkaron {
 
 class NodeClass {
@@ -23,6 +25,21 @@ public:
         py::setattr(type, name, method);
         return *this;
     }
+
+    // The same through the short call path (module/fast_call.h).
+    template <auto Method, typename... Extra>
+    NodeClass& def_fast(const char* name, const Extra&... extra) {
+        fast::def<Method>(*this, name, extra...);
+        return *this;
+    }
+
+    template <auto Getter>
+    NodeClass& def_property_fast(const char* name, const char* doc) {
+        fast::def_property<Getter>(*this, name, doc);
+        return *this;
+    }
+
+    operator pybind11::handle() const { return type; }
 
     template <typename Getter>
     NodeClass& def_property_readonly(const char* name, Getter&& getter, const char* doc) {
