@@ -27,7 +27,8 @@ def test_every_method_has_the_signature_and_description_of_the_table():
         for name, value in vars(cls).items():
             if isinstance(value, property):
                 actual[f"{cls.__name__}.{name}  (property)"] = (value.__doc__ or "").strip()
-            elif type(value).__name__ == "instancemethod" and name != "_pybind11_conduit_v1_":
+            elif type(value).__name__ in {"instancemethod", "method_descriptor"} \
+                    and name != "_pybind11_conduit_v1_":
                 first, *rest = value.__doc__.splitlines()
                 actual[f"{cls.__name__}.{first}"] = "\n".join(rest[1:]).strip()
     assert actual == expected

@@ -49,6 +49,15 @@ void Tree::release_output() {
 
 NodeHandle Tree::get_root() const { return root; }
 
+void Tree::park(NodeHandle handle) const {
+    if (parked.size() < parked_limit) {
+        parked.push_back(std::move(handle));
+        return;
+    }
+    parked[next_parked] = std::move(handle);
+    next_parked = (next_parked + 1) % parked_limit;
+}
+
 NodeHandle Tree::create_element(const std::string&, const AttributeMap&) const { return nullptr; }
 
 NodeList Tree::find_by_attribute(const std::string& attr_name, const std::string& value) const {

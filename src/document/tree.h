@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "document/attribute_repair.h"
 #include "document/handle_cache.h"
@@ -75,6 +76,11 @@ public:
     // Called by the destructor of each handle the cache made, on whatever thread drops it.
     void handle_died() const { live_handles.fetch_sub(1, std::memory_order_relaxed); }
 
+    // Keeps the handle of a node whose Python object died, up to parked_limit (the oldest goes
+    // first), so the next search that finds the node reuses it instead of making it again: a
+    // loop running the same query pays that at every node. Binding layer only, under its lock.
+    void park(NodeHandle handle) const;
+
     // The binding layer's object for this tree, once it has looked it up; read and written
     // only by the binding layer, under its lock.
     void* binding_object() const { return bound; }
@@ -105,6 +111,9 @@ private:
     mutable HandlePool handle_pool;
     mutable std::atomic<std::size_t> live_handles{0};
     NodeHandle root;
+    static constexpr std::size_t parked_limit = 4096;
+    mutable std::vector<NodeHandle> parked;
+    mutable std::size_t next_parked = 0;
     std::unique_ptr<ElementIndex> element_index;
     std::unique_ptr<ZeroContextIndex> zero_context_index;
     // The cache is the only state that changes after construction.

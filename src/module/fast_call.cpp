@@ -1,5 +1,7 @@
 #include "module/fast_call.h"
 
+#include <typeinfo>
+
 namespace velkaron::fast {
 
 namespace py = pybind11;
@@ -76,6 +78,14 @@ bool Loader<py::object>::load(PyObject* source) {
 
 template <>
 const Tree* self_of<Tree>(PyObject* source) {
+    // A Tree itself is read from pybind11's instance directly; a subclass's instance through
+    // its caster, which looks the type up.
+    static const py::detail::type_info* info = py::detail::get_type_info(typeid(Tree));
+    if (Py_TYPE(source) == info->type) {
+        auto* instance = reinterpret_cast<py::detail::instance*>(source);
+        if (!instance->simple_layout || !instance->simple_holder_constructed) return nullptr;
+        return static_cast<const Tree*>(instance->simple_value_holder[0]);
+    }
     py::detail::make_caster<Tree> caster;
     try {
         if (!caster.load(source, true)) return nullptr;
@@ -88,25 +98,31 @@ const Tree* self_of<Tree>(PyObject* source) {
     return &py::detail::cast_op<const Tree&>(caster);
 }
 
-PyObject* to_fallback(const Entry& entry, PyObject* const* args, Py_ssize_t nargsf,
+PyObject* to_fallback(const Entry& entry, PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
                       PyObject* kwnames) {
-    return PyObject_Vectorcall(entry.fallback.ptr(), args, static_cast<std::size_t>(nargsf), kwnames);
+    const std::size_t count = static_cast<std::size_t>(PyVectorcall_NARGS(nargsf)) +
+                              (kwnames != nullptr ? static_cast<std::size_t>(PyTuple_GET_SIZE(kwnames)) : 0);
+    std::vector<PyObject*> all{self};
+    all.insert(all.end(), args, args + count);
+    return PyObject_Vectorcall(entry.fallback.ptr(), all.data(), PyVectorcall_NARGS(nargsf) + 1,
+                               kwnames);
 }
 
-py::object make_method(PyCFunctionFastWithKeywords function, py::object fallback, const char* name,
-                       Parameters parameters) {
-    // Lives as long as the process, like the types the functions belong to.
-    auto* entry = new Entry;
-    entry->parameters = std::move(parameters);
-    entry->doc = py::str(py::getattr(fallback, "__doc__", py::str(""))).cast<std::string>();
-    entry->fallback = std::move(fallback);
-    entry->definition.ml_name = name;
-    entry->definition.ml_meth = reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
-    entry->definition.ml_flags = METH_FASTCALL | METH_KEYWORDS;
-    entry->definition.ml_doc = entry->doc.c_str();
-    auto capsule = py::reinterpret_steal<py::object>(PyCapsule_New(entry, nullptr, nullptr));
-    if (!capsule) throw py::error_already_set();
-    auto made = py::reinterpret_steal<py::object>(PyCFunction_New(&entry->definition, capsule.ptr()));
+py::object make_method(py::handle type, PyCFunctionFastWithKeywords function, Entry& entry,
+                       py::object fallback, const char* name, Parameters parameters) {
+    if (!entry.fallback) {
+        entry.parameters = std::move(parameters);
+        entry.fallback = fallback;
+    } else if (entry.parameters.names != parameters.names) {
+        py::pybind11_fail("fast call: one method bound twice with different parameters");
+    }
+    // Both live as long as the process, like the type the descriptor belongs to.
+    auto* doc = new std::string(py::str(py::getattr(fallback, "__doc__", py::str(""))));
+    auto* definition = new PyMethodDef{
+        name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function)),
+        METH_FASTCALL | METH_KEYWORDS, doc->c_str()};
+    auto made = py::reinterpret_steal<py::object>(
+        PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(type.ptr()), definition));
     if (!made) throw py::error_already_set();
     return made;
 }

@@ -115,30 +115,35 @@ PyObject* to_python(Result&& result) {
                         pybind11::handle()).ptr();
 }
 
-// The fast function's state: its parameters and the pybind11 function that takes the rest.
+// A fast function's state: its parameters and the pybind11 function that takes the rest.
+// One per C++ method, set when the method is first bound, kept for the process's life.
 struct Entry {
-    PyMethodDef definition{};
     Parameters parameters;
     pybind11::object fallback;
-    std::string doc;
 };
 
-PyObject* to_fallback(const Entry& entry, PyObject* const* args, Py_ssize_t nargsf,
+template <auto Method>
+Entry& entry_of() {
+    static Entry* entry = new Entry;
+    return *entry;
+}
+
+PyObject* to_fallback(const Entry& entry, PyObject* self, PyObject* const* args, Py_ssize_t nargsf,
                       PyObject* kwnames);
 
 template <auto Method, typename Signature, std::size_t... I>
-PyObject* call_with(const Entry& entry, PyObject* const* args, Py_ssize_t nargsf,
+PyObject* call_with(const Entry& entry, PyObject* object, PyObject* const* args, Py_ssize_t nargsf,
                     PyObject* kwnames, std::index_sequence<I...>) {
     using Arguments = typename Signature::Arguments;
     const std::size_t positional = static_cast<std::size_t>(PyVectorcall_NARGS(nargsf));
     PyObject* slots[max_parameters + 1] = {};
-    const auto* self = positional > 0 ? self_of<typename Signature::Self>(args[0]) : nullptr;
-    if (self == nullptr || !gather(entry.parameters, args + 1, positional - 1, kwnames, slots)) {
-        return to_fallback(entry, args, nargsf, kwnames);
+    const auto* self = self_of<typename Signature::Self>(object);
+    if (self == nullptr || !gather(entry.parameters, args, positional, kwnames, slots)) {
+        return to_fallback(entry, object, args, nargsf, kwnames);
     }
     std::tuple<Loader<std::tuple_element_t<I, Arguments>>...> loaders;
     if (!(std::get<I>(loaders).load(slots[I]) && ...)) {
-        return to_fallback(entry, args, nargsf, kwnames);
+        return to_fallback(entry, object, args, nargsf, kwnames);
     }
     try {
         return to_python(Signature::template call<Method>(*self, value_of(std::get<I>(loaders))...));
@@ -149,12 +154,12 @@ PyObject* call_with(const Entry& entry, PyObject* const* args, Py_ssize_t nargsf
 }
 
 template <auto Method>
-PyObject* method(PyObject* capsule, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
+PyObject* method(PyObject* self, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
     using S = Signature<decltype(Method)>;
-    const auto* entry = static_cast<const Entry*>(PyCapsule_GetPointer(capsule, nullptr));
     constexpr std::size_t count = std::tuple_size_v<typename S::Arguments>;
     static_assert(count <= max_parameters);
-    return call_with<Method, S>(*entry, args, nargsf, kwnames, std::make_index_sequence<count>());
+    return call_with<Method, S>(entry_of<Method>(), self, args, nargsf, kwnames,
+                                std::make_index_sequence<count>());
 }
 
 // Checks that every default of `fallback` is the one the loaders assume for an omitted
@@ -166,9 +171,11 @@ void check_defaults(const std::vector<pybind11::object>& defaults, std::index_se
     if (!same) pybind11::pybind11_fail("fast call: a default the fast path does not assume");
 }
 
-// The fast function for `fallback` (a pybind11 function), bound like it as an instance method.
-pybind11::object make_method(PyCFunctionFastWithKeywords function, pybind11::object fallback,
-                             const char* name, Parameters parameters);
+// A method descriptor of `type` calling `function`, documented as `fallback` is. Its entry
+// gets `parameters` and `fallback` unless an earlier name for the same method set them.
+pybind11::object make_method(pybind11::handle type, PyCFunctionFastWithKeywords function,
+                             Entry& entry, pybind11::object fallback, const char* name,
+                             Parameters parameters);
 
 // The parameters pybind11 was given for the method: a py::arg has a name and no default, a
 // py::arg_v a default too. `defaults` gets each parameter's default (null: required).
@@ -197,13 +204,15 @@ Parameters parameters_of(std::size_t count, std::vector<pybind11::object>& defau
 }
 
 template <auto Method, typename... Extra>
-pybind11::object function_for(pybind11::object fallback, const char* name, const Extra&... extra) {
+pybind11::object function_for(pybind11::handle type, pybind11::object fallback, const char* name,
+                              const Extra&... extra) {
     using Arguments = typename Signature<decltype(Method)>::Arguments;
     constexpr std::size_t count = std::tuple_size_v<Arguments>;
     std::vector<pybind11::object> defaults;
     Parameters parameters = parameters_of(count, defaults, extra...);
     check_defaults<Arguments>(defaults, std::make_index_sequence<count>());
-    return make_method(&method<Method>, std::move(fallback), name, std::move(parameters));
+    return make_method(type, &method<Method>, entry_of<Method>(), std::move(fallback), name,
+                       std::move(parameters));
 }
 
 }  // namespace velkaron::fast
@@ -211,17 +220,15 @@ pybind11::object function_for(pybind11::object fallback, const char* name, const
 namespace velkaron::fast {
 
 // `cls.def(name, Method, extra...)` (pybind11's function, kept as the fallback), then the fast
-// function in its place, bound the same way.
+// function in its place as a method descriptor: the interpreter calls those without making a
+// bound method first.
 template <auto Method, typename Class, typename... Extra>
 void def(Class& cls, const char* name, const Extra&... extra) {
     cls.def(name, Method, extra...);
     pybind11::handle type = cls;
     // On the class an instance method reads as its function.
     pybind11::object fallback = pybind11::getattr(type, name);
-    pybind11::object fast = function_for<Method>(std::move(fallback), name, extra...);
-    auto bound = pybind11::reinterpret_steal<pybind11::object>(PyInstanceMethod_New(fast.ptr()));
-    if (!bound) throw pybind11::error_already_set();
-    pybind11::setattr(type, name, bound);
+    pybind11::setattr(type, name, function_for<Method>(type, std::move(fallback), name, extra...));
 }
 
 // The same for a read-only property: its getter becomes the fast function.
@@ -230,7 +237,7 @@ void def_property(Class& cls, const char* name, const char* doc) {
     cls.def_property_readonly(name, Getter, doc);
     pybind11::handle type = cls;
     pybind11::object property = type.attr("__dict__")[name];
-    pybind11::object fast = function_for<Getter>(property.attr("fget"), name);
+    pybind11::object fast = function_for<Getter>(type, property.attr("fget"), name);
     static const pybind11::handle make = reinterpret_cast<PyObject*>(&PyProperty_Type);
     pybind11::setattr(type, name, make(fast, pybind11::none(), pybind11::none(), doc));
 }

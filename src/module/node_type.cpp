@@ -60,6 +60,11 @@ void node_dealloc(PyObject* self) {
     if (node->handle->binding_object() == self) node->handle->set_binding_object(nullptr);
     if (node->weak_references != nullptr) PyObject_ClearWeakRefs(self);
     PyObject* tree = node->tree_object;
+    // The tree's object keeps the tree alive until the last line here. A handle held elsewhere
+    // (parked already, or by another search result) stays alive without parking.
+    if (tree != nullptr && node->handle.use_count() == 1) {
+        node->handle->owner()->park(std::move(node->handle));
+    }
     node->handle.~NodeHandle();
     PyTypeObject* type = Py_TYPE(self);
     free_object(node);
