@@ -12,7 +12,7 @@ import pytest
 
 import _velkaron
 import velkaron
-from support import label
+from support import label, render
 
 SIGNATURES = Path(__file__).parent / "cases" / "signatures.tbl"
 
@@ -67,6 +67,40 @@ def test_attrs_accept_any_string_mapping(attrs):
     root = velkaron.Tree("<p class='a'>1</p><p>2</p>").get_root()
     assert [n.get_text() for n in root.find_all("p", attrs)] == ["1"]
     assert root.find("p").get_attribute(b"class") == "a"
+
+
+# The hot methods take common arguments on a short path and leave the rest to pybind11: each
+# form must answer as every other form does, and a wrong one must raise TypeError.
+FORMS = velkaron.Tree("<p class='a' id=x>1</p><p id=y>2</p>")
+FORM_CALLS = [
+    ("r.find_all('p')", ["x", "y"]), ("r.find_all(tag_name='p')", ["x", "y"]),
+    ("r.find_all('p', {})", ["x", "y"]), ("r.find_all(attrs={'class': 'a'})", ["x"]),
+    ("r.find_all(attrs={'class': 'a'}, tag_name='p')", ["x"]), ("r.find_all()", "all"),
+    ("r.find_all(b'p')", ["x", "y"]), ("r.find_all('p', {'class': 'a', 'id': 'x'})", ["x"]),
+    ("r.find(attrs={'id': 'y'})", "y"), ("r.find('zz')", None), ("t.select(css='#y')", ["y"]),
+    ("r.select_one('p + p')", "y"), ("t.select_one('b')", None), ("t.root.get_text()", "12"),
+    ("p.get('id')", "x"), ("p.get('zz', default=0)", 0), ("p.get(name='zz')", None),
+    ("p['class']", "a"), ("p.get_attribute('id')", "x"), ("p.attrs", {"class": "a", "id": "x"}),
+    ("p.tag + p.text + p.parent.tag", "p1body"), ("velkaron.Tree.get_root(t)", "html"),
+    ("r.find_all('p', {'id': 1})", TypeError), ("r.find_all(1)", TypeError),
+    ("r.find_all('p', {}, 'x')", TypeError), ("r.find_all(tag='p')", TypeError),
+    ("r.find_all('p', tag_name='p')", TypeError), ("r.find_all('\\udfff')", TypeError),
+    ("r.select()", TypeError), ("p.get()", TypeError), ("p.get_text(1)", TypeError),
+    ("p['zz']", KeyError), ("velkaron.Node.find_all(t)", TypeError),
+    ("velkaron.Tree.get_root(r)", TypeError), ("velkaron.Node.text.fget(t)", TypeError),
+    ("velkaron.Tree.__new__(velkaron.Tree).get_root()", ValueError),
+]
+
+
+@pytest.mark.parametrize("expression, expected", FORM_CALLS, ids=[c[0] for c in FORM_CALLS])
+def test_argument_forms_of_the_hot_methods(expression, expected):
+    names = {"t": FORMS, "r": FORMS.root, "p": FORMS.root.find("p"), "velkaron": velkaron}
+    if isinstance(expected, type):
+        with pytest.raises(expected):
+            eval(expression, names)
+        return
+    answer = render(eval(expression, names))
+    assert answer == (render(FORMS.root.find_all()) if expected == "all" else expected)
 
 
 def test_every_route_to_a_node_meets_the_same_object():
