@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "document/reuse_marks.h"
+
 namespace velkaron {
 
 // Memory for one tree's handles, each a shared object's count and node in one block. A search
@@ -27,6 +29,7 @@ public:
         if (!free_blocks.empty()) {
             void* block = free_blocks.back();
             free_blocks.pop_back();
+            mark_in_use(block, bytes);
             return block;
         }
         if (chunks.empty() || used_in_chunk + bytes > chunk_bytes) {
@@ -45,6 +48,7 @@ public:
             return;
         }
         free_blocks.push_back(block);
+        mark_waiting(block, bytes);
     }
 
 private:

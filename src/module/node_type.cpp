@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "document/reuse_marks.h"
 #include "document/tree.h"
 
 namespace velkaron {
@@ -35,6 +36,7 @@ NodeObject* new_object() {
     if (!spare_objects.empty()) {
         node = spare_objects.back();
         spare_objects.pop_back();
+        mark_in_use(node, sizeof(NodeObject));
     } else {
         node = static_cast<NodeObject*>(PyObject_Malloc(sizeof(NodeObject)));
         if (node == nullptr) return nullptr;
@@ -46,6 +48,7 @@ NodeObject* new_object() {
 void free_object(NodeObject* node) {
     if (spare_objects.size() < spare_limit) {
         spare_objects.push_back(node);
+        mark_waiting(node, sizeof(NodeObject));
     } else {
         PyObject_Free(node);
     }
