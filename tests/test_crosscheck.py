@@ -204,12 +204,15 @@ def test_strategies_agree_with_the_reference_walk(source):
                     e.token for e in doc.elements for c in e.children
                     if c.kind == "text" and c.text.strip(" \t\n\r\x0c") and c.text.strip(" \t\n\r") == text]
     others = [s for s in doc.snaps if s.kind in ("text", "other")]
+    templates = [s for s in others if s.node.tag == "template"]
     starts = [doc.root, doc.document, *rng.sample(doc.elements[1:], min(4, len(doc.elements) - 1)),
-              *rng.sample(others, min(1, len(others)))]
+              *rng.sample(others, min(1, len(others))), *templates[:1]]
     every = [(t, a) for t in QUERY_TAGS for a in QUERY_ATTRS]
     for start in starts:
+        # Below the root: each tag once with attributes too (the tag's index list, cut to the subtree).
         queries = every if start is doc.root else (
-            rng.sample(every, 40) + [(t, {}) for t in QUERY_TAGS] + [("", a) for a in QUERY_ATTRS])
+            rng.sample(every, 40) + [(t, {}) for t in QUERY_TAGS] + [("", a) for a in QUERY_ATTRS]
+            + [(t, rng.choice(QUERY_ATTRS[1:])) for t in QUERY_TAGS if t])
         check_searches(doc, start, queries)
         for tag, token in zip(QUERY_TAGS, ["a", "b", "box", "A", "é", "", "a b", "a\x0cb", "x", "b", "a"]):
             node = start.node

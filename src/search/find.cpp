@@ -1,6 +1,6 @@
 // find_all and find: ready answers from the prebuilt indexes when the search starts at the
-// document's root element, specialised walks for the common query shapes elsewhere, and the
-// general walk of the ultra-fast strategy for everything else.
+// document's root element, specialised walks for the common query shapes elsewhere, the tag's
+// index list for a tag with attributes, and the general walk for everything else.
 
 #include "document/element_index.h"
 #include "document/tree.h"
@@ -9,6 +9,7 @@
 #include "node/tree_walk.h"
 #include "search/element_tests.h"
 #include "search/handles.h"
+#include "search/tag_candidates.h"
 
 namespace velkaron {
 
@@ -58,7 +59,8 @@ NodeList Node::find_all(const std::string& tag_name, const AttributeMap& attrs) 
         return wrap_all(*owner(), collect_elements(gumbo(), walk_capacity,
                                                    ClassTokenTest{single_value(criteria)}));
     }
-    return find_all_ultra_fast(tag_name, attrs);
+    return wrap_all(*owner(), collect_tagged(*owner(), gumbo(), tag_name, walk_capacity,
+                                             CriteriaTest{criteria}));
 }
 
 NodeHandle Node::find(const std::string& tag_name, const AttributeMap& attrs) const {
@@ -83,7 +85,9 @@ NodeHandle Node::find(const std::string& tag_name, const AttributeMap& attrs) co
     if (shape == QueryShape::name_only) {
         return owner()->wrap_node(first_element(gumbo(), walk_capacity, TagTest(tag_name)));
     }
-    return find_ultra_fast(tag_name, attrs);
+    // Class-only queries included: here the class value is compared whole.
+    return owner()->wrap_node(
+        first_tagged(*owner(), gumbo(), tag_name, walk_capacity, CriteriaTest{criteria}));
 }
 
 }  // namespace velkaron

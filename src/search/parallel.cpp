@@ -8,6 +8,8 @@
 #include "node/node.h"
 #include "search/chunked_search.h"
 #include "search/element_tests.h"
+#include "search/handles.h"
+#include "search/tag_candidates.h"
 
 namespace velkaron {
 
@@ -60,9 +62,13 @@ bool stays_on_caller(const GumboNode* start, const SearchPlan& plan) {
 
 bool answer_from_index(const Node& start, const MatchCriteria& criteria, NodeList& out) {
     const Tree* tree = start.owner();
-    if (tree == nullptr || start.gumbo() == nullptr || start.gumbo() != tree->root_element()) {
-        return false;
+    if (tree == nullptr || start.gumbo() == nullptr) return false;
+    if (query_shape(criteria) == QueryShape::general) {
+        const TagCandidates candidates = tag_candidates(*tree, start.gumbo(), criteria.tag_name);
+        if (candidates.usable()) out = wrap_all(*tree, candidates.matching(StrictCriteriaTest{criteria}));
+        return candidates.usable();
     }
+    if (start.gumbo() != tree->root_element()) return false;
     const ElementIndex* index = tree->get_element_index();
     if (index == nullptr || !index->is_built()) return false;
     if (query_shape(criteria) == QueryShape::name_only) {
@@ -77,6 +83,14 @@ bool answer_from_index(const Node& start, const MatchCriteria& criteria, NodeLis
         return true;
     }
     return false;
+}
+
+bool first_from_index(const Node& start, const MatchCriteria& criteria, NodeHandle& out) {
+    const Tree* tree = start.owner();
+    if (tree == nullptr || query_shape(criteria) != QueryShape::general) return false;
+    const TagCandidates candidates = tag_candidates(*tree, start.gumbo(), criteria.tag_name);
+    if (candidates.usable()) out = tree->wrap_node(candidates.first_matching(StrictCriteriaTest{criteria}));
+    return candidates.usable();
 }
 
 bool answered_by_index_first(const Node& start, const MatchCriteria& criteria) {
@@ -133,6 +147,8 @@ NodeHandle Node::find_parallel(const std::string& tag_name, const AttributeMap& 
                                bool enable_parallel) const {
     const MatchCriteria criteria{tag_name, attrs};
     if (!enable_parallel || answered_by_index_first(*this, criteria)) return find(tag_name, attrs);
+    NodeHandle indexed;
+    if (first_from_index(*this, criteria, indexed)) return indexed;
     return parallel_find_first(*this, criteria, worthwhile_config());
 }
 

@@ -85,6 +85,8 @@ NodeHandle Node::find_parallel_optimized(const std::string& tag_name, const Attr
                                          bool enable_parallel) const {
     const MatchCriteria criteria{tag_name, attrs};
     if (!enable_parallel || answered_by_index_first(*this, criteria)) return find(tag_name, attrs);
+    NodeHandle indexed;
+    if (first_from_index(*this, criteria, indexed)) return indexed;
     return optimized_parallel_find_first(*this, criteria, worthwhile_optimized_config());
 }
 
