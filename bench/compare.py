@@ -675,6 +675,8 @@ def evaluate_targets(inputs: list[dict]) -> list[dict]:
             ("find_all tag: lxml list(iter) / velkaron", "find_all_tag", "lxml", ">= 5", 5.0),
             ("find_all tag: selectolax css / velkaron", "find_all_tag", "selectolax_lexbor",
              "> 1", 1.0),
+            ("find tag+attribute: selectolax css / velkaron", "find_attr", "selectolax_lexbor",
+             ">= 1", 1.0),
             ("get_text: lxml text_content / velkaron", "text", "lxml", ">= 1", 1.0),
             ("HTML out: lxml.html.tostring / velkaron", "serialize", "lxml", ">= 1", 1.0),
         ]
