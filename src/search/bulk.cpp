@@ -1,5 +1,5 @@
 // Bulk search: from the root element, a candidate list from one element-index map filtered in
-// one pass, with handles made only for the survivors. Elsewhere, the ultra-fast walk.
+// one pass, with handles made only for the survivors. Elsewhere, find_all's answer.
 
 #include <string_view>
 
@@ -89,7 +89,9 @@ NodeList Node::find_all_bulk(const std::string& tag_name, const AttributeMap& at
     if (is_root_of_tree() && index != nullptr && index->is_built()) {
         return bulk_search(*index, tag_name, attrs);
     }
-    return find_all_ultra_fast(tag_name, attrs);
+    // Below the root find_all answers as the walk would, from the tag's index list where it can;
+    // from the root it could differ (class tokens listed per repetition).
+    return is_root_of_tree() ? find_all_ultra_fast(tag_name, attrs) : find_all(tag_name, attrs);
 }
 
 NodeHandle Node::find_bulk(const std::string& tag_name, const AttributeMap& attrs) const {
