@@ -31,10 +31,10 @@ NodeHandle optimized_parallel_find_first(const Node& start, const MatchCriteria&
                                          ParallelRunReport* report = nullptr);
 
 // From the document's root element, a search by tag name only is a list the element index
-// already holds; a tag with attributes, from any element the index holds, is tested over the
-// tag's list within the subtree (the strict test). Either puts the handles in `out` and returns
-// true, with no walk and no thread; false for any other search or start. (The class index lists an element once per repeated token,
-// where the walks list it once, so class searches still walk.)
+// already holds; a tag with attributes, from any element the index holds, is tested (the strict
+// test) over the tag's list within the subtree. Either puts the handles in `out` and returns
+// true, with no walk and no thread; false for any other search or start. (The class index lists
+// an element once per repeated token, where the walks list it once, so class searches still walk.)
 bool answer_from_index(const Node& start, const MatchCriteria& criteria, NodeList& out);
 
 // As answer_from_index for the first match of a tag with attributes.
