@@ -225,9 +225,9 @@ def test_strategies_agree_with_the_reference_walk(source):
 
 def test_parallel_strategies_with_workers_running():
     # Past the subtree size below which the parallel methods stay on the calling thread
-    # (elements_worth_threads, 100,000 elements), so the workers really search.
-    doc = parsed("".join(random_markup(random.Random(seed)) for seed in range(6000)))
-    assert len(doc.elements) > 100000
+    # (elements_worth_threads, 50,000 elements), so the workers really search.
+    doc = parsed("".join(random_markup(random.Random(seed)) for seed in range(3500)))
+    assert len(doc.elements) > 50000
     queries = [("div", {}), ("P", {}), ("", {}), ("", {"class": "a"}), ("", {"id": "x"}),
                ("a", {"title": ""}), ("", {"class": "a b"}), ("span", {"data-k": "v"})]
     for start in (doc.root, doc.elements[2]):
