@@ -73,14 +73,14 @@ std::size_t text_occurrences(const GumboNode* element, std::string_view text) {
     return count;
 }
 
-void ElementIndex::build(GumboNode* root, const std::function<void(GumboNode*)>& repair) {
+void ElementIndex::build(GumboNode* root, const std::function<void(GumboNode*)>& prepare) {
     if (root == nullptr || built) return;
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::uint32_t> open_positions;
     walk_elements_and_runs(
         root, 1000,
         [&](GumboNode* element) {
-            if (repair) repair(element);
+            if (prepare) prepare(element);
             const auto position = static_cast<std::uint32_t>(elements.size());
             index_element(element, position);
             text_buffer.open(position);
@@ -95,6 +95,9 @@ void ElementIndex::build(GumboNode* root, const std::function<void(GumboNode*)>&
             text_buffer.close(open_positions.back());
             ends[open_positions.back()] = static_cast<std::uint32_t>(elements.size());
             open_positions.pop_back();
+        },
+        [&](GumboNode* passed) {
+            if (prepare && passed->type == GUMBO_NODE_TEMPLATE) prepare(passed);
         });
     for (KeyedPositions* map : {&class_map, &id_map, &attribute_map, &text_map}) map->seal();
     const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(

@@ -82,9 +82,10 @@ class ElementIndex {
 public:
     explicit ElementIndex(Tree* tree) : tree(tree) {}
 
-    // Indexes every element at and below `root`, once. `repair` sees each element ahead of
-    // indexing it, to mend what the parser left; the recorded build duration covers it.
-    void build(GumboNode* root, const std::function<void(GumboNode*)>& repair = {});
+    // Indexes every element at and below `root`, once. `prepare` sees each element ahead of
+    // indexing it, to mend what the parser left, and each template the index passes over; the
+    // recorded build duration covers it.
+    void build(GumboNode* root, const std::function<void(GumboNode*)>& prepare = {});
 
     bool is_built() const { return built; }
     double build_seconds() const { return build_duration; }

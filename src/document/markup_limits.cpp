@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/nesting_model.h"
+#include "document/tag_lookup.h"
 
 namespace velkaron {
 
@@ -38,8 +39,8 @@ public:
 private:
     void tag_or_markup() {
         const std::size_t open = at;
-        if (text.compare(at, 4, "<!--") == 0) return skip_comment();
         const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        if (next == '!' && text.compare(at, 4, "<!--") == 0) return skip_comment();
         if (next == '!' || next == '?') return skip_past('>', at + 2);
         const bool end_tag = next == '/';
         const std::size_t name_at = open + (end_tag ? 2 : 1);
@@ -55,19 +56,19 @@ private:
             ++name_end;
         }
         const std::string_view name = text.substr(name_at, name_end - name_at);
+        const GumboTag tag = tag_of_name(name);
         std::vector<Span> attribute_cuts;
         bool self_closing = false;
         at = attributes(name_end, end_tag ? nullptr : &attribute_cuts, self_closing);
         if (end_tag) {
-            if (!nesting.end(name)) cuts.emplace_back(open, at);
+            if (!nesting.end(tag, name)) cuts.emplace_back(open, at);
             return;
         }
-        if (!nesting.start(name, self_closing)) {
+        if (!nesting.start(tag, name, self_closing)) {
             cuts.emplace_back(open, at);
         } else {
             cuts.insert(cuts.end(), attribute_cuts.begin(), attribute_cuts.end());
         }
-        const GumboTag tag = gumbo_tagn_enum(name.data(), static_cast<unsigned int>(name.size()));
         if (tag == GUMBO_TAG_PLAINTEXT) {
             at = text.size();
         } else if (holds_raw_text(tag)) {

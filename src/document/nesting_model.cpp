@@ -138,8 +138,10 @@ std::string lower_case(std::string_view name) {
     return lowered;
 }
 
-GumboTag tag_of(std::string_view name) {
-    return gumbo_tagn_enum(name.data(), static_cast<unsigned int>(name.size()));
+// Calls visit(b) for each bit b set in `bits`.
+template <typename Visit>
+void for_each_bit(unsigned bits, Visit&& visit) {
+    for (; bits != 0; bits &= bits - 1) visit(static_cast<unsigned>(__builtin_ctz(bits)));
 }
 
 }  // namespace
@@ -155,8 +157,7 @@ bool holds_raw_text(GumboTag tag) {
     }
 }
 
-bool NestingModel::start(std::string_view name, bool self_closing) {
-    const GumboTag tag = tag_of(name);
+bool NestingModel::start(GumboTag tag, std::string_view name, bool self_closing) {
     close_implied_by(tag);
     if (never_opens(tag)) return true;
     // Self-closing syntax closes an element only inside SVG or MathML.
@@ -168,8 +169,7 @@ bool NestingModel::start(std::string_view name, bool self_closing) {
     return !dropped;
 }
 
-bool NestingModel::end(std::string_view name) {
-    const GumboTag tag = tag_of(name);
+bool NestingModel::end(GumboTag tag, std::string_view name) {
     if (never_opens(tag)) return true;
     const std::string unknown_name = tag == GUMBO_TAG_UNKNOWN ? lower_case(name) : std::string();
     if (tag == GUMBO_TAG_UNKNOWN) {
@@ -231,11 +231,9 @@ void NestingModel::close_implied_by(GumboTag tag) {
 bool NestingModel::close_in_scope(unsigned category, unsigned barriers) {
     if (positions[category].empty()) return false;
     const std::size_t at = positions[category].back();
-    for (unsigned b = 0; b < category_count; ++b) {
-        if ((barriers & (1u << b)) != 0 && !positions[b].empty() && positions[b].back() > at) {
-            return false;
-        }
-    }
+    bool barred = false;
+    for_each_bit(barriers, [&](unsigned b) { barred |= !positions[b].empty() && positions[b].back() > at; });
+    if (barred) return false;
     while (stack.size() > at) pop();
     return true;
 }
@@ -246,9 +244,7 @@ std::size_t& NestingModel::open_count(GumboTag tag, const std::string& unknown_n
 
 void NestingModel::push(GumboTag tag, std::string unknown_name, bool dropped) {
     const unsigned categories = categories_of(tag);
-    for (unsigned b = 0; b < category_count; ++b) {
-        if ((categories & (1u << b)) != 0) positions[b].push_back(stack.size());
-    }
+    for_each_bit(categories, [&](unsigned b) { positions[b].push_back(stack.size()); });
     ++open_count(tag, unknown_name);
     if (!dropped) ++kept_depth;
     stack.push_back(Entry{tag, std::move(unknown_name), dropped, categories});
@@ -257,9 +253,7 @@ void NestingModel::push(GumboTag tag, std::string unknown_name, bool dropped) {
 NestingModel::Entry NestingModel::pop() {
     Entry entry = std::move(stack.back());
     stack.pop_back();
-    for (unsigned b = 0; b < category_count; ++b) {
-        if ((entry.categories & (1u << b)) != 0) positions[b].pop_back();
-    }
+    for_each_bit(entry.categories, [&](unsigned b) { positions[b].pop_back(); });
     --open_count(entry.tag, entry.unknown_name);
     if (!entry.dropped) --kept_depth;
     return entry;

@@ -26,11 +26,12 @@ class NestingModel {
 public:
     explicit NestingModel(std::size_t max_depth) : max_depth(max_depth) {}
 
-    // A start tag; `name` as written. False when the element would open beyond the cap: the
-    // caller drops the tag, and the model remembers so the matching end tag is dropped too.
-    bool start(std::string_view name, bool self_closing);
+    // A start tag; `name` as written, `tag` what the parser makes of it. False when the
+    // element would open beyond the cap: the caller drops the tag, and the model remembers so
+    // the matching end tag is dropped too.
+    bool start(GumboTag tag, std::string_view name, bool self_closing);
     // An end tag; false when it closes an element whose start tag was dropped.
-    bool end(std::string_view name);
+    bool end(GumboTag tag, std::string_view name);
 
     static constexpr unsigned category_count = 17;
 

@@ -4,13 +4,59 @@
 #include <cstdlib>
 #include <new>
 
+#include "document/reuse_marks.h"
+
 namespace velkaron {
 
 namespace {
 
 constexpr std::size_t largest_region_pages = 256;  // 1 MiB
 
+// A small page fits in the spare regions, and a large one hardly notices their absence. Fresh
+// regions cost page faults and cold caches, a tenth of a small page's parse.
+constexpr std::size_t largest_spare_pages = 64;  // 256 KiB
+constexpr std::size_t spare_count = 5;  // one of each size up to the largest
+
+// Set once the thread's spares are gone (its exit), when arenas free their regions outright.
+thread_local bool spares_closed = false;
+
 }  // namespace
+
+struct ParseArena::Spares {
+    std::vector<Region> regions;
+
+    ~Spares() {
+        for (Region& region : regions) {
+            mark_in_use(region.base, region.pages * page_bytes);
+            std::free(region.base);
+        }
+        spares_closed = true;
+    }
+
+    // A kept region of `pages` pages, or an empty one.
+    Region take(std::size_t pages) {
+        for (auto at = regions.begin(); at != regions.end(); ++at) {
+            if (at->pages != pages) continue;
+            Region region = std::move(*at);
+            regions.erase(at);
+            mark_in_use(region.base, pages * page_bytes);
+            return region;
+        }
+        return Region{};
+    }
+
+    // Keeps `region` when there is room for it; false otherwise, when the caller frees it.
+    bool keep(Region& region) {
+        if (spares_closed || region.pages > largest_spare_pages || regions.size() >= spare_count) {
+            return false;
+        }
+        mark_waiting(region.base, region.pages * page_bytes);
+        regions.push_back(std::move(region));
+        return true;
+    }
+};
+
+thread_local ParseArena::Spares ParseArena::spares;
 
 // Blocks above the small sizes come from malloc, linked so the arena can free them all.
 struct ParseArena::Large {
@@ -26,19 +72,31 @@ ParseArena::~ParseArena() {
         std::free(large);
         large = next;
     }
-    for (const Region& region : regions) std::free(region.base);
+    for (Region& region : regions) {
+        if (!spares.keep(region)) std::free(region.base);
+    }
+}
+
+ParseArena::Region ParseArena::new_region(std::size_t pages) {
+    Region region = spares_closed ? Region{} : spares.take(pages);
+    if (region.base != nullptr) return region;
+    region.base = static_cast<char*>(std::malloc(pages * page_bytes));
+    if (region.base == nullptr) return Region{};
+    region.page_class.reset(new (std::nothrow) std::uint8_t[pages]);
+    if (region.page_class == nullptr) {
+        std::free(region.base);
+        return Region{};
+    }
+    region.pages = pages;
+    return region;
 }
 
 char* ParseArena::new_page(std::uint8_t size_class) {
     if (next_page == region_end) {
         const std::size_t pages = next_region_pages;
-        auto* base = static_cast<char*>(std::malloc(pages * page_bytes));
+        Region region = new_region(pages);
+        char* base = region.base;
         if (base == nullptr) return nullptr;
-        Region region{base, pages, std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[pages])};
-        if (region.page_class == nullptr) {
-            std::free(base);
-            return nullptr;
-        }
         next_page_class = region.page_class.get();
         const auto at = std::upper_bound(regions.begin(), regions.end(), base,
                                          [](const char* b, const Region& r) { return b < r.base; });
@@ -88,20 +146,24 @@ void* ParseArena::allocate_large(std::size_t size) {
     return large + 1;
 }
 
-const ParseArena::Region* ParseArena::region_of(const void* block) const {
+const std::uint8_t* ParseArena::page_class_of(const void* block) {
     const char* address = static_cast<const char*>(block);
-    auto after = std::upper_bound(regions.begin(), regions.end(), address,
-                                  [](const char* a, const Region& r) { return a < r.base; });
-    if (after == regions.begin()) return nullptr;
-    const Region& region = *(after - 1);
-    return address < region.base + region.pages * page_bytes ? &region : nullptr;
+    if (address < last_freed_in.base || address >= last_freed_in.end) {
+        auto after = std::upper_bound(regions.begin(), regions.end(), address,
+                                      [](const char* a, const Region& r) { return a < r.base; });
+        if (after == regions.begin()) return nullptr;
+        const Region& region = *(after - 1);
+        const char* end = region.base + region.pages * page_bytes;
+        if (address >= end) return nullptr;
+        last_freed_in = RegionSpan{region.base, end, region.page_class.get()};
+    }
+    return &last_freed_in.page_class[static_cast<std::size_t>(address - last_freed_in.base) / page_bytes];
 }
 
 void ParseArena::deallocate(void* block) {
     if (block == nullptr) return;
-    if (const Region* region = region_of(block)) {
-        const std::size_t page = static_cast<std::size_t>(static_cast<char*>(block) - region->base) / page_bytes;
-        SizeClass& sized = classes[region->page_class[page]];
+    if (const std::uint8_t* page_class = page_class_of(block)) {
+        SizeClass& sized = classes[*page_class];
         *static_cast<void**>(block) = sized.free_list;
         sized.free_list = block;
         return;

@@ -41,10 +41,13 @@ public:
 private:
     struct Large;
     struct Region {
-        char* base;
-        std::size_t pages;
+        char* base = nullptr;
+        std::size_t pages = 0;
         std::unique_ptr<std::uint8_t[]> page_class;
     };
+    // The first regions of arenas freed on a thread, kept for that thread's next parses.
+    struct Spares;
+    static thread_local Spares spares;
     struct SizeClass {
         char* cursor = nullptr;
         char* limit = nullptr;
@@ -53,12 +56,22 @@ private:
     static constexpr std::size_t class_count = largest_small / step + 1;
 
     char* new_page(std::uint8_t size_class);
+    static Region new_region(std::size_t pages);
     void* allocate_large(std::size_t size);
-    // The region holding `block`, or null for a large block.
-    const Region* region_of(const void* block) const;
+    // The size class of the page holding `block`, or null for a large block.
+    const std::uint8_t* page_class_of(const void* block);
+
+    // The region the last freed block was found in: gumbo mostly frees what it has just
+    // grown, so most lookups end here without a search.
+    struct RegionSpan {
+        const char* base = nullptr;
+        const char* end = nullptr;
+        const std::uint8_t* page_class = nullptr;
+    };
 
     // Sorted by base address, for region_of.
     std::vector<Region> regions;
+    RegionSpan last_freed_in;
     char* next_page = nullptr;
     char* region_end = nullptr;
     std::uint8_t* next_page_class = nullptr;

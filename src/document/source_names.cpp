@@ -14,9 +14,9 @@ bool has_element_record(const GumboNode* node) {
 
 }  // namespace
 
-void SourceNames::keep_all(GumboNode* document) {
+void SourceNames::keep_all(GumboNode* node) {
     // The shared walk does not enter templates; this one must.
-    std::vector<GumboNode*> stack{document};
+    std::vector<GumboNode*> stack{node};
     while (!stack.empty()) {
         GumboNode* node = stack.back();
         stack.pop_back();
@@ -24,7 +24,7 @@ void SourceNames::keep_all(GumboNode* document) {
         if (node->type == GUMBO_NODE_DOCUMENT) children = &node->v.document.children;
         if (has_element_record(node)) {
             children = &node->v.element.children;
-            if (node->v.element.tag == GUMBO_TAG_UNKNOWN) keep(node);
+            keep(node);
         }
         for (unsigned int i = 0; children != nullptr && i < children->length; ++i) {
             stack.push_back(static_cast<GumboNode*>(children->data[i]));
@@ -33,6 +33,7 @@ void SourceNames::keep_all(GumboNode* document) {
 }
 
 void SourceNames::keep(GumboNode* element) {
+    if (element->v.element.tag != GUMBO_TAG_UNKNOWN) return;
     // Kept as "<name", the shape of the start tag's text that the name is read from.
     std::string spelling = "<";
     spelling += tag_name_view(element);

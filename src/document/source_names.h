@@ -14,11 +14,12 @@ namespace velkaron {
 // whole life (node/tag_name.h reads it there).
 class SourceNames {
 public:
-    // Every element below `document`, template contents included, while the source is alive.
-    void keep_all(GumboNode* document);
+    // While the source is alive: the name of `element` when the parser does not know it.
+    void keep(GumboNode* element);
+    // The same for every element at and below `node`, template contents included.
+    void keep_all(GumboNode* node);
 
 private:
-    void keep(GumboNode* element);
 
     // Node-based: a stored string never moves, so spans into it stay valid.
     std::unordered_set<std::string> spellings;

@@ -25,12 +25,10 @@ Tree::Tree(std::string_view html, const MarkupLimits& limits) {
     output = parse_document(source.data(), source_length, arena.get(), output_in_arena);
     if (output == nullptr || output->root == nullptr) return;
     try {
-        source_names.keep_all(output->document);
         // Nothing else can see the tree yet, so the cache is filled without the lock.
         root = cached_handle(output->root);
         element_index = std::make_unique<ElementIndex>(this);
-        element_index->build(output->root,
-                             [this](GumboNode* element) { attribute_repair.repair(element); });
+        element_index->build(output->root, [this](GumboNode* node) { prepare(node); });
         zero_context_index = std::make_unique<ZeroContextIndex>(this);
     } catch (...) {
         release_output();
@@ -39,6 +37,13 @@ Tree::Tree(std::string_view html, const MarkupLimits& limits) {
 }
 
 Tree::~Tree() { release_output(); }
+
+void Tree::prepare(GumboNode* node) {
+    // The index does not enter templates, so their contents are named in a walk of their own.
+    if (node->type == GUMBO_NODE_TEMPLATE) return source_names.keep_all(node);
+    attribute_repair.repair(node);
+    source_names.keep(node);
+}
 
 void Tree::release_output() {
     // An arena frees the output itself, with the tree's last member.

@@ -93,6 +93,8 @@ public:
 
 private:
     void release_output();
+    // What the index build does to each element before indexing it, and to each template.
+    void prepare(GumboNode* node);
     // The live handle for `node`, made when there is none. Called with handle_mutex held.
     NodeHandle cached_handle(GumboNode* node) const;
 

@@ -43,10 +43,11 @@ void walk_elements(GumboNode* start, std::size_t initial_capacity, Visit&& visit
 
 // Visits the elements at and below `start` in document order, entering elements only, and the
 // text and whitespace runs among their children: open(element) ahead of its subtree, run(node)
-// for each run, close(element) after the subtree. The index build's walk.
-template <typename Open, typename Run, typename Close>
+// for each run, close(element) after the subtree, passed(node) for any other child (comments,
+// templates). The index build's walk.
+template <typename Open, typename Run, typename Close, typename Passed>
 void walk_elements_and_runs(GumboNode* start, std::size_t initial_capacity, Open&& open, Run&& run,
-                            Close&& close) {
+                            Close&& close, Passed&& passed) {
     if (!is_element_node(start)) return;
     struct Frame {
         GumboNode* element;
@@ -70,6 +71,8 @@ void walk_elements_and_runs(GumboNode* start, std::size_t initial_capacity, Open
             stack.push_back(Frame{child, 0});
         } else if (is_text_like_node(child) && child->v.text.text != nullptr) {
             run(child);
+        } else if (child != nullptr) {
+            passed(child);
         }
     }
 }
