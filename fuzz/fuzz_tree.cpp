@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "document/tag_lookup.h"
 #include "document/tree.h"
 #include "node/node.h"
 #include "search/criteria.h"
@@ -504,6 +505,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool deep = picker.below(deep_input_share) == 0;
     thread_rounds_left = deep && picker.below(2) == 0 ? thread_rounds_per_input : 0;
     utf8_checked = !has_overflowing_numeric_reference(html);
+    // The markup scan's tag table answers as the parser does, for any bytes.
+    for (std::size_t length = 0; length <= std::min<std::size_t>(size, 18); ++length) {
+        CHECK(velkaron::tag_of_name(std::string_view(html).substr(0, length)) ==
+              gumbo_tagn_enum(html.data(), static_cast<unsigned int>(length)));
+    }
     Tree tree(html);
     const NodeHandle root = tree.get_root();
     CHECK(root != nullptr, "the parser always yields a root element");
