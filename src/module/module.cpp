@@ -88,11 +88,19 @@ py::str utf8(const std::string& text) {
     return py::reinterpret_steal<py::str>(decoded);
 }
 
+// Markup is written into one buffer per thread, kept between calls, so a large page's output
+// lands in memory already mapped rather than in a string grown afresh page by page. A buffer
+// grown past this is let go after the call.
+constexpr std::size_t kept_markup_bytes = std::size_t{64} << 20;
+
 template <typename Append>
 py::str written(const GumboNode* node, Append append) {
-    std::string out;
+    thread_local std::string out;
+    out.clear();
     append(node, out);
-    return utf8(out);
+    py::str markup = utf8(out);
+    if (out.capacity() > kept_markup_bytes) std::string().swap(out);
+    return markup;
 }
 
 // velkaron.parse's helpers: the test for bytes that need no decoding, and the <meta> prescan.

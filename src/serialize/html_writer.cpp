@@ -48,45 +48,39 @@ bool keeps_raw_text(const GumboNode* element) {
                                  GUMBO_TAG_PLAINTEXT});
 }
 
-// Byte classes for escaping: 1 escapes in text, 2 in attribute values, 3 in both.
-struct EscapeTable {
-    unsigned char mask[256] = {};
-    constexpr EscapeTable() {
-        mask[static_cast<unsigned char>('&')] = 3;
-        mask[static_cast<unsigned char>('<')] = 1;
-        mask[static_cast<unsigned char>('>')] = 1;
-        mask[static_cast<unsigned char>('"')] = 2;
-        mask[0xC2] = 3;  // the first byte of U+00A0
+// The bytes that may need escaping: '&' and the first byte of U+00A0 anywhere, '<' and '>'
+// in text, '"' in attribute values. Runs without them are found by the C library's span
+// scan, which reads many bytes at a time, and copied whole.
+constexpr const char* text_specials = "&<>\xC2";
+constexpr const char* attribute_specials = "&\"\xC2";
+
+const char* replacement_for(char c) {
+    switch (c) {
+        case '&': return "&amp;";
+        case '<': return "&lt;";
+        case '>': return "&gt;";
+        default: return "&quot;";
     }
-};
-constexpr EscapeTable escapes;
+}
 
 void append_escaped(std::string& out, const char* text, bool attribute) {
     if (text == nullptr) return;
-    const unsigned char wanted = attribute ? 2 : 1;
-    const char* run = text;
-    for (const char* p = text; *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        if ((escapes.mask[c] & wanted) == 0) continue;
-        const char* replacement = nullptr;
-        switch (c) {
-            case '&': replacement = "&amp;"; break;
-            case '<': replacement = "&lt;"; break;
-            case '>': replacement = "&gt;"; break;
-            case '"': replacement = "&quot;"; break;
-            default:
-                if (static_cast<unsigned char>(p[1]) != 0xA0) continue;
-                replacement = "&nbsp;";
-                out.append(run, p - run);
-                out += replacement;
-                run = ++p + 1;
-                continue;
+    const char* specials = attribute ? attribute_specials : text_specials;
+    for (;;) {
+        const std::size_t run = std::strcspn(text, specials);
+        out.append(text, run);
+        text += run;
+        if (*text == '\0') return;
+        if (*text != '\xC2') {
+            out += replacement_for(*text);
+            ++text;
+        } else if (text[1] == '\xA0') {
+            out += "&nbsp;";
+            text += 2;
+        } else {
+            out += *text++;
         }
-        out.append(run, p - run);
-        out += replacement;
-        run = p + 1;
     }
-    out.append(run);
 }
 
 void append_start_tag(const GumboNode* element, std::string& out) {
