@@ -21,7 +21,7 @@ import sys
 import time
 from collections import Counter
 from collections.abc import Callable, Iterable, Iterator, Sequence
-from concurrent.futures import ProcessPoolExecutor
+from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
 from dataclasses import dataclass, field
 from importlib import resources
 from typing import IO
@@ -310,29 +310,46 @@ def _batches(tasks: list[Task], size: int) -> Iterator[list[Task]]:
         yield tasks[start:start + size]
 
 
+def _parse_batch(batch: list[Task], opts: Options, jobs: int) -> tuple[list, list[Tree] | None]:
+    """The batch's inputs as read, and their trees in reverse order; None when some page fails
+    on its own."""
+    read = [_read(task) for task in batch]
+    pages = [data for data in read if not isinstance(data, Outcome)]
+    try:
+        return read, parse_many(pages, threads=jobs, default=opts.encoding)[::-1]
+    except _PAGE_ERRORS:
+        return read, None
+
+
 def process_together(tasks: list[Task], opts: Options, jobs: int) -> Iterator[Outcome]:
     """Outcomes in input order, the pages of each batch parsed at once on ``jobs`` native
-    threads (``parse_many``) and then answered one by one."""
-    for batch in _batches(tasks, BATCH_PAGES):
-        read = [_read(task) for task in batch]
-        pages = [data for data in read if not isinstance(data, Outcome)]
-        try:
-            trees = parse_many(pages, threads=jobs, default=opts.encoding)[::-1]
-        except _PAGE_ERRORS:
-            # Some page of the batch fails on its own: find which, one at a time.
-            yield from (process(task, opts) for task in batch)
+    threads (``parse_many``) and then answered one by one, while the next batch parses."""
+    batches = list(_batches(tasks, BATCH_PAGES))
+    with ThreadPoolExecutor(max_workers=1) as parser:
+        upcoming = parser.submit(_parse_batch, batches[0], opts, jobs) if batches else None
+        for number, batch in enumerate(batches):
+            read, trees = upcoming.result()
+            if number + 1 < len(batches):
+                upcoming = parser.submit(_parse_batch, batches[number + 1], opts, jobs)
+            if trees is None:
+                # Some page of the batch fails on its own: find which, one at a time.
+                yield from (process(task, opts) for task in batch)
+            else:
+                yield from _answer_batch(batch, read, trees, opts)
+
+
+def _answer_batch(batch: list[Task], read: list, trees: list[Tree], opts: Options) -> Iterator[Outcome]:
+    for task, data in zip(batch, read):
+        if isinstance(data, Outcome):
+            yield data
             continue
-        for task, data in zip(batch, read):
-            if isinstance(data, Outcome):
-                yield data
-                continue
-            tree = trees.pop()  # each tree is freed once answered
-            try:
-                # A batch's parse is not timed page by page: stats never come this way.
-                yield Outcome(task.name, answer(tree, opts, task.name, len(data), 0.0), None)
-            except _PAGE_ERRORS as e:
-                yield _failed(task, e)
-            del tree
+        tree = trees.pop()  # each tree is freed once answered
+        try:
+            # A batch's parse is not timed page by page: stats never come this way.
+            yield Outcome(task.name, answer(tree, opts, task.name, len(data), 0.0), None)
+        except _PAGE_ERRORS as e:
+            yield _failed(task, e)
+        del tree
 
 
 def _process_star(args: tuple[Task, Options]) -> Outcome:
