@@ -310,7 +310,8 @@ def _batches(tasks: list[Task], size: int) -> Iterator[list[Task]]:
         yield tasks[start:start + size]
 
 
-def _parse_batch(batch: list[Task], opts: Options, jobs: int) -> tuple[list, list[Tree] | None]:
+def _parse_batch(batch: list[Task], opts: Options,
+                 jobs: int) -> tuple[list[bytes | Outcome], list[Tree] | None]:
     """The batch's inputs as read, and their trees in reverse order; None when some page fails
     on its own."""
     read = [_read(task) for task in batch]
@@ -325,8 +326,10 @@ def process_together(tasks: list[Task], opts: Options, jobs: int) -> Iterator[Ou
     """Outcomes in input order, the pages of each batch parsed at once on ``jobs`` native
     threads (``parse_many``) and then answered one by one, while the next batch parses."""
     batches = list(_batches(tasks, BATCH_PAGES))
+    if not batches:
+        return
     with ThreadPoolExecutor(max_workers=1) as parser:
-        upcoming = parser.submit(_parse_batch, batches[0], opts, jobs) if batches else None
+        upcoming = parser.submit(_parse_batch, batches[0], opts, jobs)
         for number, batch in enumerate(batches):
             read, trees = upcoming.result()
             if number + 1 < len(batches):
@@ -338,7 +341,8 @@ def process_together(tasks: list[Task], opts: Options, jobs: int) -> Iterator[Ou
                 yield from _answer_batch(batch, read, trees, opts)
 
 
-def _answer_batch(batch: list[Task], read: list, trees: list[Tree], opts: Options) -> Iterator[Outcome]:
+def _answer_batch(batch: list[Task], read: list[bytes | Outcome], trees: list[Tree],
+                  opts: Options) -> Iterator[Outcome]:
     for task, data in zip(batch, read):
         if isinstance(data, Outcome):
             yield data
