@@ -14,7 +14,7 @@ FUZZ_BUILD := build/fuzz
 FUZZ_TARGET := $(FUZZ_BUILD)/fuzz_tree
 FUZZ_CORE := $(FUZZ_BUILD)/libvelkaron_core.a
 FUZZ_ARTIFACTS := $(FUZZ_BUILD)/artifacts
-FUZZ_CORE_SOURCES := $(wildcard src/document/* src/node/* src/search/* src/extract/* src/select/*)
+FUZZ_CORE_SOURCES := $(wildcard src/document/* src/node/* src/search/* src/extract/* src/select/* src/serialize/*)
 FUZZ_SANITIZE := address,undefined
 # UB aborts instead of printing and carrying on, so libFuzzer records the input.
 FUZZ_FLAGS := -g -O1 -fno-omit-frame-pointer -fno-sanitize-recover=all
