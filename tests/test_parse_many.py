@@ -1,5 +1,5 @@
 """parse_many: the same trees as Tree(), in input order, on native threads; bad input named by
-index; and the interpreter lock released while a Tree is parsed."""
+index; and the interpreter lock released while a Tree is parsed or a large page written out."""
 
 import threading
 import time
@@ -62,24 +62,31 @@ def test_empty_batch():
     assert velkaron.parse_many([]) == []
 
 
-def test_parsing_lets_other_threads_run():
-    page = "<div><p class=a>text <b>bold</b></p></div>" * 60000
-    parsed = threading.Event()
+LONG_PAGE = "<div><p class=a>text <b>bold</b></p></div>" * 60000
+
+
+@pytest.mark.parametrize("work", [
+    lambda: velkaron.Tree(LONG_PAGE),
+    lambda tree=velkaron.Tree(LONG_PAGE): tree.html,
+    lambda tree=velkaron.Tree(LONG_PAGE): tree.root.inner_html,
+], ids=["parse", "document html", "root inner_html"])
+def test_long_native_work_lets_other_threads_run(work):
+    done = threading.Event()
     window = []
 
-    def parse():
+    def run():
         window.append(time.perf_counter())
-        velkaron.Tree(page)
+        work()
         window.append(time.perf_counter())
-        parsed.set()
+        done.set()
 
     ticks = []
-    worker = threading.Thread(target=parse)
+    worker = threading.Thread(target=run)
     worker.start()
-    while not parsed.is_set():
+    while not done.is_set():
         ticks.append(time.perf_counter())
     worker.join()
     during = [t for t in ticks if window[0] <= t <= window[1]]
-    # With the lock held through the parse, this thread would stop ticking for all of it.
+    # With the lock held through the work, this thread would stop ticking for all of it.
     longest_pause = max(b - a for a, b in zip([window[0], *during], [*during, window[1]]))
     assert longest_pause < (window[1] - window[0]) / 2

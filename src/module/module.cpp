@@ -88,16 +88,35 @@ py::str utf8(const std::string& text) {
     return py::reinterpret_steal<py::str>(decoded);
 }
 
+GumboNode* document_of(const Tree& tree) {
+    GumboNode* root = tree.root_element();
+    return root != nullptr ? root->parent : nullptr;
+}
+
 // Markup is written into one buffer per thread, kept between calls, so a large page's output
 // lands in memory already mapped rather than in a string grown afresh page by page. A buffer
 // grown past this is let go after the call.
 constexpr std::size_t kept_markup_bytes = std::size_t{64} << 20;
 
+// Writing a large page's markup reads only its parsed tree, which no Python code can change,
+// so other threads run meanwhile; a small one is written faster than the lock changes hands.
+constexpr std::uint64_t elements_worth_unlocking = 5000;
+
+bool writes_long(const Tree* tree, const GumboNode* node) {
+    if (tree == nullptr || tree->get_indexed_element_count() < elements_worth_unlocking) return false;
+    return node == tree->root_element() || node == document_of(*tree);
+}
+
 template <typename Append>
-py::str written(const GumboNode* node, Append append) {
+py::str written(const Tree* tree, const GumboNode* node, Append append) {
     thread_local std::string out;
     out.clear();
-    append(node, out);
+    if (writes_long(tree, node)) {
+        py::gil_scoped_release released;
+        append(node, out);
+    } else {
+        append(node, out);
+    }
     py::str markup = utf8(out);
     if (out.capacity() > kept_markup_bytes) std::string().swap(out);
     return markup;
@@ -112,11 +131,6 @@ py::list meta_charsets(const py::handle& data) {
         labels.append(py::bytes(label));
     }
     return labels;
-}
-
-GumboNode* document_of(const Tree& tree) {
-    GumboNode* root = tree.root_element();
-    return root != nullptr ? root->parent : nullptr;
 }
 
 // Attributes in source order under the names HTML output gives them; `visit` returning true
@@ -254,7 +268,7 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
              "max_depth"_a = MarkupLimits().max_depth)
         .def("__reduce__", &refuse_pickling)
         .def_property_readonly("html", [](const Tree& tree) {
-            return written(document_of(tree), velkaron::append_outer_html); },
+            return written(&tree, document_of(tree), velkaron::append_outer_html); },
             "The whole document as HTML, doctype included")
         .def_property_readonly("encoding", &Tree::get_encoding,
                                "The standard name of the encoding the document was decoded from")
@@ -287,9 +301,9 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
         .def_property_fast<&Node::get_text>("text", "All text content within this node")
         .def_property_fast<&Node::get_parent>("parent", "The parent node, or None")
         .def_property_readonly("html", [](const Node& n) {
-            return written(n.gumbo(), velkaron::append_outer_html); }, "The node as HTML")
+            return written(n.owner(), n.gumbo(), velkaron::append_outer_html); }, "The node as HTML")
         .def_property_readonly("inner_html", [](const Node& n) {
-            return written(n.gumbo(), velkaron::append_inner_html); }, "The node's contents as HTML")
+            return written(n.owner(), n.gumbo(), velkaron::append_inner_html); }, "The node's contents as HTML")
         .def_fast<&attribute_or>("get", "An attribute's value, or default when it is absent", "name"_a,
                                  "default"_a = py::none())
         .def_fast<&attribute_or_key_error>("__getitem__", "An attribute's value; KeyError when absent")
