@@ -147,22 +147,18 @@ Matcher::AncestorSearch* Matcher::remembered_search(const Complex& complex, std:
 
 Matcher::Outcome Matcher::search_ancestors(const Complex& complex, std::size_t index,
                                            const GumboNode* start) {
-    // Inside :has() the outcome also depends on the anchor: nothing is remembered there.
-    const bool remember = anchor == nullptr;
     // The search from each element passed on the way up ends as the search from `start` does.
     constexpr std::size_t passed_limit = 16;
     const GumboNode* passed[passed_limit];
     std::size_t passed_count = 0;
     Outcome outcome = Outcome::fails_completely;
     for (const GumboNode* up = start; up != nullptr; up = parent_element(up)) {
-        if (remember) {
-            const AncestorSearch* slot = remembered_search(complex, index, up);
-            if (slot->complex == &complex && slot->index == index && slot->start == up) {
-                outcome = slot->outcome;
-                break;
-            }
-            if (passed_count < passed_limit) passed[passed_count++] = up;
+        const AncestorSearch* slot = remembered_search(complex, index, up);
+        if (slot->complex == &complex && slot->index == index && slot->start == up) {
+            outcome = slot->outcome;
+            break;
         }
+        if (passed_count < passed_limit) passed[passed_count++] = up;
         outcome = match_from(complex, index, up);
         if (outcome == Outcome::matched || outcome == Outcome::fails_completely) break;
         outcome = Outcome::fails_completely;
@@ -198,7 +194,6 @@ bool Matcher::simple_matches(const Simple& simple, const GumboNode* element) {
         case SimpleKind::attribute_value: return attribute_matches(simple, element);
         case SimpleKind::root: return is_root(element);
         case SimpleKind::scope: return scope != nullptr ? element == scope : is_root(element);
-        case SimpleKind::anchor: return element == anchor;
         case SimpleKind::empty: return is_empty(element);
         case SimpleKind::any_link: return is_any_link(element);
         case SimpleKind::checked: return is_checked(element);
@@ -297,55 +292,6 @@ const Matcher::Places& Matcher::places_under(const GumboNode* parent, bool of_ty
         if (is_element_node(child)) places.from_end[i] = counter(child) - places.from_start[i] + 1;
     }
     return cache.emplace(parent, std::move(places)).first->second;
-}
-
-bool Matcher::has_matches(const Simple& simple, const GumboNode* element) {
-    const GumboNode* outer = anchor;
-    anchor = element;
-    bool found = false;
-    const SelectorList& list = *simple.nested;
-    for (std::size_t i = 0; i < list.selectors.size() && !found; ++i) {
-        found = relative_matches(list.selectors[i], list.leading[i], element);
-    }
-    anchor = outer;
-    return found;
-}
-
-bool Matcher::relative_matches(const Complex& complex, Combinator leading,
-                               const GumboNode* element) {
-    // One compound and the anchor: only children, or only siblings, can match.
-    const bool one_step = complex.compounds.size() == 2;
-    auto passes = [&](const GumboNode* candidate) {
-        return match_from(complex, 0, candidate) == Outcome::matched;
-    };
-    auto any_in_subtree = [&](const GumboNode* top, bool include_top) {
-        return first_element(const_cast<GumboNode*>(top), 64, [&](GumboNode* candidate) {
-                   return (include_top || candidate != top) && passes(candidate);
-               }) != nullptr;
-    };
-    switch (leading) {
-        case Combinator::child:
-            if (one_step) {
-                const GumboVector& children = element->v.element.children;
-                for (unsigned int i = 0; i < children.length; ++i) {
-                    const GumboNode* child = child_at(&children, i);
-                    if (is_element_node(child) && passes(child)) return true;
-                }
-                return false;
-            }
-            return any_in_subtree(element, false);
-        case Combinator::descendant: return any_in_subtree(element, false);
-        case Combinator::next_sibling:
-        case Combinator::later_sibling:
-            for (const GumboNode* after = element_sibling(element, +1); after != nullptr;
-                 after = element_sibling(after, +1)) {
-                if (one_step ? passes(after) : any_in_subtree(after, true)) return true;
-                if (one_step && leading == Combinator::next_sibling) return false;
-            }
-            return false;
-        case Combinator::none: break;
-    }
-    return false;
 }
 
 }  // namespace velkaron::select

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "select/answer_table.h"
 #include "select/selector.h"
 
 namespace velkaron::select {
@@ -36,7 +37,22 @@ private:
     bool class_matches(const Simple& simple, const GumboNode* element) const;
     bool nth_matches(const Simple& simple, const GumboNode* element);
     bool has_matches(const Simple& simple, const GumboNode* element);
-    bool relative_matches(const Complex& complex, Combinator leading, const GumboNode* element);
+
+    // :has() runs its relative selectors left to right, from the :has() element outwards to
+    // the rightmost compound. What holds from an element onwards does not depend on where the
+    // walk started, so each answer is kept for the whole query: every element is tested at
+    // most once per compound and relation, however the selectors nest.
+    enum class Relation : std::uint32_t { completes, below, later, has };
+    static AnswerTable::Key answer_key(const void* what, std::size_t index, const GumboNode* element,
+                                       Relation relation) {
+        return {what, element, static_cast<std::uint32_t>(index) * 4 + static_cast<std::uint32_t>(relation)};
+    }
+    // `element` matches compound `index` and the compounds right of it follow on.
+    bool completes(const Complex& complex, std::size_t index, const GumboNode* element);
+    // Some element related to `from` by `relation` completes from compound `index`.
+    bool reaches(const Complex& complex, std::size_t index, Combinator relation, const GumboNode* from);
+    bool any_below(const Complex& complex, std::size_t index, const GumboNode* top);
+    bool any_later(const Complex& complex, std::size_t index, const GumboNode* from);
 
     // The outcome of looking for a descendant combinator's left side among `start` and its
     // ancestors. Candidates come in document order, so neighbours share ancestors: remembering
@@ -60,11 +76,10 @@ private:
     const Places& places_under(const GumboNode* parent, bool of_type);
 
     const GumboNode* scope;
-    // The element the relative selectors of the innermost :has() being tested are anchored at.
-    const GumboNode* anchor = nullptr;
     std::vector<AncestorSearch> searches;
     std::unordered_map<const GumboNode*, Places> child_places;
     std::unordered_map<const GumboNode*, Places> type_places;
+    AnswerTable answers;
 };
 
 }  // namespace velkaron::select

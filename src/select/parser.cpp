@@ -111,12 +111,8 @@ private:
         for (std::size_t i = 0; i + 1 < result.compounds.size(); ++i) {
             result.compounds[i].combinator = between[between.size() - 1 - i];
         }
-        if (relative) {
-            result.compounds.back().combinator = leading;
-            Compound anchor;
-            anchor.simples.push_back(Simple{SimpleKind::anchor});
-            result.compounds.push_back(std::move(anchor));
-        }
+        // The leftmost compound of a relative selector relates to the :has() element.
+        if (relative) result.compounds.back().combinator = leading;
         return result;
     }
 

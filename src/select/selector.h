@@ -34,7 +34,6 @@ enum class SimpleKind : std::uint8_t {
     attribute_value,
     root,
     scope,
-    anchor,         // the element a relative selector of :has() is anchored at
     empty,
     any_link,
     checked,
