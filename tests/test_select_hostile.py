@@ -26,6 +26,7 @@ CASES = [
     (DEEP, True, "div div div div div p", 1),
     (DEEP, True, "span div div div div p", 0),
     (DEEP, True, "div > div span div > p", 0),
+    (DEEP, True, ":not(div) > div div", 19_999),
     (NESTED_LISTS, True, "ul > li ul > li ul li > b", 1),
     (NESTED_LISTS, True, "ul:has(> li > ul > li b)", 2999),
     (SIBLINGS, False, "li:has(~ b)", 50_000),
@@ -35,6 +36,9 @@ CASES = [
     (SIBLINGS, False, ":is(li:has(~ li + b))", 49_999),
     (SIBLINGS, False, "li ~ li ~ li ~ b", 1),
     (SIBLINGS, False, "li ~ i ~ li ~ b", 0),
+    (SIBLINGS, False, "i ~ li ~ li", 0),
+    (SIBLINGS, False, "li:is(:not(i) ~ i) ~ li", 0),
+    (SIBLINGS, False, "li ~ li:not(:first-child) ~ b", 1),
     (SIBLINGS, False, "li:nth-last-child(4):has(+ li + li)", 1),
 ]
 

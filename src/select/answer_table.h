@@ -1,6 +1,6 @@
 #pragma once
 
-// The yes/no answers one query keeps about elements, by (selector part, element, relation).
+// The answers one query keeps about elements, by (selector part, element, relation).
 // Open addressing in one flat array: queries over tens of thousands of elements file an answer
 // per element and relation, and a node-based map costs several times more per answer.
 
@@ -10,6 +10,7 @@
 
 namespace velkaron::select {
 
+template <typename Answer>
 class AnswerTable {
 public:
     struct Key {
@@ -22,7 +23,7 @@ public:
         }
     };
 
-    std::optional<bool> find(const Key& key) const {
+    std::optional<Answer> find(const Key& key) const {
         if (slots.empty()) return std::nullopt;
         for (std::size_t i = home(key);; i = (i + 1) & mask()) {
             const Slot& slot = slots[i];
@@ -32,7 +33,7 @@ public:
     }
 
     // Keeps the first answer filed under a key.
-    void file(const Key& key, bool answer) {
+    void file(const Key& key, Answer answer) {
         if ((used + 1) * 4 > slots.size() * 3) grow();
         for (std::size_t i = home(key);; i = (i + 1) & mask()) {
             Slot& slot = slots[i];
@@ -48,7 +49,7 @@ public:
 private:
     struct Slot {
         Key key;
-        bool answer = false;
+        Answer answer{};
     };
 
     std::size_t mask() const { return slots.size() - 1; }

@@ -119,53 +119,47 @@ Matcher::Outcome Matcher::match_from(const Complex& complex, std::size_t index,
             const GumboNode* parent = parent_element(element);
             return parent == nullptr ? Outcome::fails_completely : match_from(complex, next, parent);
         }
-        case Combinator::descendant: return search_ancestors(complex, next, parent_element(element));
+        case Combinator::descendant:
+            return search_outwards(complex, next, parent_element(element), Combinator::descendant);
         case Combinator::next_sibling: {
             const GumboNode* before = element_sibling(element, -1);
             return before == nullptr ? Outcome::fails_all_siblings : match_from(complex, next, before);
         }
         case Combinator::later_sibling:
-            for (const GumboNode* before = element_sibling(element, -1); before != nullptr;
-                 before = element_sibling(before, -1)) {
-                const Outcome outcome = match_from(complex, next, before);
-                if (outcome != Outcome::fails_here) return outcome;
-            }
-            return Outcome::fails_all_siblings;
+            return search_outwards(complex, next, element_sibling(element, -1), Combinator::later_sibling);
         case Combinator::none: break;
     }
     return Outcome::fails_completely;
 }
 
-Matcher::AncestorSearch* Matcher::remembered_search(const Complex& complex, std::size_t index,
-                                                    const GumboNode* start) {
-    constexpr std::size_t slots = 1024;
-    if (searches.empty()) searches.resize(slots);
-    const auto key = reinterpret_cast<std::uintptr_t>(start) ^
-                     (reinterpret_cast<std::uintptr_t>(&complex) >> 4) ^ (index * 0x9E3779B1u);
-    return &searches[(key ^ (key >> 9)) % slots];
-}
-
-Matcher::Outcome Matcher::search_ancestors(const Complex& complex, std::size_t index,
-                                           const GumboNode* start) {
-    // The search from each element passed on the way up ends as the search from `start` does.
-    constexpr std::size_t passed_limit = 16;
-    const GumboNode* passed[passed_limit];
-    std::size_t passed_count = 0;
-    Outcome outcome = Outcome::fails_completely;
-    for (const GumboNode* up = start; up != nullptr; up = parent_element(up)) {
-        const AncestorSearch* slot = remembered_search(complex, index, up);
-        if (slot->complex == &complex && slot->index == index && slot->start == up) {
-            outcome = slot->outcome;
+Matcher::Outcome Matcher::search_outwards(const Complex& complex, std::size_t index,
+                                          const GumboNode* start, Combinator combinator) {
+    const bool upwards = combinator == Combinator::descendant;
+    const auto key = [&](const GumboNode* element) {
+        return AnswerTable<Outcome>::Key{&complex, element,
+                                         static_cast<std::uint32_t>(index) * 2 + (upwards ? 1 : 0)};
+    };
+    // The search from each element passed on the way ends as the search from `start` does.
+    std::vector<const GumboNode*> passed;
+    Outcome outcome = upwards ? Outcome::fails_completely : Outcome::fails_all_siblings;
+    for (const GumboNode* at = start; at != nullptr;
+         at = upwards ? parent_element(at) : element_sibling(at, -1)) {
+        if (const auto known = searches.find(key(at))) {
+            outcome = *known;
             break;
         }
-        if (passed_count < passed_limit) passed[passed_count++] = up;
-        outcome = match_from(complex, index, up);
-        if (outcome == Outcome::matched || outcome == Outcome::fails_completely) break;
-        outcome = Outcome::fails_completely;
+        passed.push_back(at);
+        const Outcome here = match_from(complex, index, at);
+        // An ancestor further up may still match where a sibling failed; for siblings, only
+        // a failure of this very element leaves the earlier ones to try.
+        const bool settled = upwards ? here == Outcome::matched || here == Outcome::fails_completely
+                                     : here != Outcome::fails_here;
+        if (settled) {
+            outcome = here;
+            break;
+        }
     }
-    for (std::size_t i = 0; i < passed_count; ++i) {
-        *remembered_search(complex, index, passed[i]) = AncestorSearch{&complex, index, passed[i], outcome};
-    }
+    for (const GumboNode* element : passed) searches.file(key(element), outcome);
     return outcome;
 }
 

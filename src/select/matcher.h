@@ -43,7 +43,7 @@ private:
     // walk started, so each answer is kept for the whole query: every element is tested at
     // most once per compound and relation, however the selectors nest.
     enum class Relation : std::uint32_t { completes, below, later, has };
-    static AnswerTable::Key answer_key(const void* what, std::size_t index, const GumboNode* element,
+    static AnswerTable<bool>::Key answer_key(const void* what, std::size_t index, const GumboNode* element,
                                        Relation relation) {
         return {what, element, static_cast<std::uint32_t>(index) * 4 + static_cast<std::uint32_t>(relation)};
     }
@@ -54,18 +54,12 @@ private:
     bool any_below(const Complex& complex, std::size_t index, const GumboNode* top);
     bool any_later(const Complex& complex, std::size_t index, const GumboNode* from);
 
-    // The outcome of looking for a descendant combinator's left side among `start` and its
-    // ancestors. Candidates come in document order, so neighbours share ancestors: remembering
-    // the last searches turns their repeated walks up the tree into one lookup.
-    struct AncestorSearch {
-        const Complex* complex = nullptr;
-        std::size_t index = 0;
-        const GumboNode* start = nullptr;
-        Outcome outcome = Outcome::fails_here;
-    };
-    AncestorSearch* remembered_search(const Complex& complex, std::size_t index,
-                                      const GumboNode* start);
-    Outcome search_ancestors(const Complex& complex, std::size_t index, const GumboNode* start);
+    // The outcome of looking for a combinator's left side among `start` and its ancestors
+    // (descendant) or its earlier siblings (later sibling). Each search is kept for the query:
+    // the searches from neighbours meet, and the second one ends where they meet, which keeps
+    // long chains of these combinators linear however they backtrack.
+    Outcome search_outwards(const Complex& complex, std::size_t index, const GumboNode* start,
+                            Combinator combinator);
 
     // An element's 1-based place among its element siblings (or those of its type), counted
     // from the start and from the end; computed once per parent with many children.
@@ -76,10 +70,10 @@ private:
     const Places& places_under(const GumboNode* parent, bool of_type);
 
     const GumboNode* scope;
-    std::vector<AncestorSearch> searches;
+    AnswerTable<Outcome> searches;
     std::unordered_map<const GumboNode*, Places> child_places;
     std::unordered_map<const GumboNode*, Places> type_places;
-    AnswerTable answers;
+    AnswerTable<bool> answers;
 };
 
 }  // namespace velkaron::select
