@@ -31,9 +31,11 @@ bench: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE) bench-hostile
 	$(PYTHON) -P bench/cli_jobs.py --json bench/results/cli_jobs.json
 
 # The hostile pages of the test table at full size, beside lxml and selectolax, with the
-# split of velkaron's memory between gumbo's tree and its own structures.
+# split of velkaron's memory between gumbo's tree and its own structures; then the hostile
+# selectors of the test table beside selectolax (bench/hostile_selectors.py).
 bench-hostile: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
 	$(PYTHON) -P bench/hostile.py --native-memory $(BENCH_MEMORY) --json bench/results/hostile.json
+	$(PYTHON) -P bench/hostile_selectors.py --json bench/results/hostile_selectors.json
 
 bench-quick: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE)
 	$(PYTHON) bench/compare.py --quick --native $(BENCH_NATIVE) $(BENCH_ARGS)
