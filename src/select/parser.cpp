@@ -62,10 +62,12 @@ public:
 
 private:
     // A comma-separated list; nested lists end at (and consume) ')'.
-    std::shared_ptr<SelectorList> selector_list(bool relative) {
+    std::shared_ptr<SelectorList> selector_list(bool relative, bool forgiving = false) {
         auto list = std::make_shared<SelectorList>();
         for (;;) {
             in.skip_whitespace();
+            if (forgiving && in.accept(',')) continue;
+            if (forgiving && in.accept(')')) return list;
             Combinator leading = Combinator::descendant;
             list->selectors.push_back(complex(relative, leading));
             list->leading.push_back(leading);
@@ -288,7 +290,8 @@ private:
         switch (pseudo.argument) {
             case Argument::none: break;
             case Argument::selectors:
-            case Argument::relative: simple.nested = nested(pseudo.argument == Argument::relative); break;
+            case Argument::forgiving:
+            case Argument::relative: simple.nested = nested(pseudo.argument); break;
             case Argument::nth:
             case Argument::nth_of: nth_argument(simple, pseudo.argument == Argument::nth_of); break;
             case Argument::languages: simple.name = languages(); break;
@@ -302,12 +305,12 @@ private:
         return in.starts_identifier() ? in.identifier() : std::string();
     }
 
-    std::shared_ptr<SelectorList> nested(bool relative) {
+    std::shared_ptr<SelectorList> nested(Argument argument) {
         if (depth >= max_nesting) {
             in.fail("selectors nested more than " + std::to_string(max_nesting) + " levels deep");
         }
         ++depth;
-        auto list = selector_list(relative);
+        auto list = selector_list(argument == Argument::relative, argument == Argument::forgiving);
         --depth;
         return list;
     }
@@ -349,7 +352,7 @@ private:
             const std::size_t word_at = in.position();
             if (ascii_lowered(in.identifier()) != "of") in.fail_at(word_at, "expected 'of' or ')'");
             if (!in.skip_whitespace()) in.fail("expected a space after 'of'");
-            simple.nested = nested(false);
+            simple.nested = nested(Argument::selectors);
             return;
         }
         if (!in.accept(')')) in.fail(allow_of ? "expected 'of S' or ')' after An+B" : "expected ')' after An+B");

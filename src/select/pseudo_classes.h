@@ -10,7 +10,8 @@
 
 namespace velkaron::select {
 
-enum class Argument { none, selectors, relative, nth, nth_of, languages };
+// `forgiving`: a selector list that may hold empty entries (`:is(, a)`), which match nothing.
+enum class Argument { none, selectors, forgiving, relative, nth, nth_of, languages };
 
 struct PseudoClass {
     SimpleKind kind;
