@@ -34,6 +34,21 @@ def test_trees_match_single_parses_in_order(threads):
     ('<meta charset="koi8-r"><p>\u043c\u0438\u0440</p>'.encode("koi8-r"), None, "\u043c\u0438\u0440", "koi8-r"),
     ("", None, "", "utf-8"),
 ])
+def test_only_pages_whose_late_meta_corrects_a_guess_are_parsed_again(monkeypatch):
+    comment = f"<!--{'c' * 2000}-->"
+    pages = [f'{comment}<meta charset="koi8-r"><p>мир'.encode("koi8-r"),
+             f'<meta charset="koi8-r"><p>мир'.encode("koi8-r"),
+             f'{comment}<meta charset="utf-8"><p>мир'.encode()] * 3
+    batches = []
+    parse_texts = velkaron.batch._parse_texts
+    monkeypatch.setattr(velkaron.batch, "_parse_texts",
+                        lambda texts, *a, **k: batches.append(len(texts)) or parse_texts(texts, *a, **k))
+    trees = velkaron.parse_many(pages, threads=2)
+    assert [(t.encoding, t.root.text) for t in trees] == [
+        ("koi8-r", "мир"), ("koi8-r", "мир"), ("utf-8", "мир")] * 3
+    assert batches == [9, 3]
+
+
 def test_each_kind_of_document_reads_as_parse_reads_it(document, encoding, text, name):
     [tree] = velkaron.parse_many([document], encoding=encoding)
     assert (tree.get_root().get_text(), tree.encoding) == (text, name)
