@@ -24,16 +24,6 @@ def test_trees_match_single_parses_in_order(threads):
     assert [summary(t) for t in trees] == [summary(velkaron.Tree(p)) for p in PAGES]
 
 
-@pytest.mark.parametrize("document, encoding, text, name", [
-    ("<p>caf\u00e9</p>", None, "caf\u00e9", "utf-8"),
-    ("<p>caf\u00e9</p>".encode(), None, "caf\u00e9", "utf-8"),
-    (bytearray(b"\xef\xbb\xbf<p>a</p>"), None, "a", "utf-8"),
-    (memoryview(b"<p>b</p>"), None, "b", "utf-8"),
-    ("<p>caf\u00e9</p>".encode("latin-1"), "iso-8859-1", "caf\u00e9", "windows-1252"),
-    ("<p>caf\u00e9</p>".encode("latin-1"), None, "caf\u00e9", "windows-1252"),
-    ('<meta charset="koi8-r"><p>\u043c\u0438\u0440</p>'.encode("koi8-r"), None, "\u043c\u0438\u0440", "koi8-r"),
-    ("", None, "", "utf-8"),
-])
 def test_only_pages_whose_late_meta_corrects_a_guess_are_parsed_again(monkeypatch):
     comment = f"<!--{'c' * 2000}-->"
     pages = [f'{comment}<meta charset="koi8-r"><p>мир'.encode("koi8-r"),
@@ -49,6 +39,16 @@ def test_only_pages_whose_late_meta_corrects_a_guess_are_parsed_again(monkeypatc
     assert batches == [9, 3]
 
 
+@pytest.mark.parametrize("document, encoding, text, name", [
+    ("<p>caf\u00e9</p>", None, "caf\u00e9", "utf-8"),
+    ("<p>caf\u00e9</p>".encode(), None, "caf\u00e9", "utf-8"),
+    (bytearray(b"\xef\xbb\xbf<p>a</p>"), None, "a", "utf-8"),
+    (memoryview(b"<p>b</p>"), None, "b", "utf-8"),
+    ("<p>caf\u00e9</p>".encode("latin-1"), "iso-8859-1", "caf\u00e9", "windows-1252"),
+    ("<p>caf\u00e9</p>".encode("latin-1"), None, "caf\u00e9", "windows-1252"),
+    ('<meta charset="koi8-r"><p>\u043c\u0438\u0440</p>'.encode("koi8-r"), None, "\u043c\u0438\u0440", "koi8-r"),
+    ("", None, "", "utf-8"),
+])
 def test_each_kind_of_document_reads_as_parse_reads_it(document, encoding, text, name):
     [tree] = velkaron.parse_many([document], encoding=encoding)
     assert (tree.get_root().get_text(), tree.encoding) == (text, name)
