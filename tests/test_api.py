@@ -35,7 +35,7 @@ def test_every_method_has_the_signature_and_description_of_the_table():
     assert sorted(n for n in dir(_velkaron) if not n.startswith("__")) == \
         ["Node", "SelectorError", "Tree", "_meta_charsets", "_utf8_valid", "parse_many"]
     assert velkaron.Tree is _velkaron.Tree and velkaron.Node is _velkaron.Node
-    with pytest.raises(TypeError, match=r"^cannot create '_velkaron\.Node' instances$"):
+    with pytest.raises(TypeError, match=r"^_velkaron\.Node: No constructor defined!$"):
         _velkaron.Node()
 
 

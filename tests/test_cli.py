@@ -122,6 +122,19 @@ def test_bad_usage_exits_2_with_usage(args):
     assert (status, out, err[:15]) == (2, "", "usage: velkaron")
 
 
+@pytest.mark.parametrize("args, status, out, err", [
+    (["count", "FILE"], 2, "", "is a file: the form is `count TAG FILE`"),
+    (["count", "p", "FILE"], 0, "1\n", ""),
+    (["count", "nofile.html"], 0, "0\n", ""),  # not a file: a tag, counted in the sample
+    (["find", "p", "--encoding", "mac_roman", "FILE"], 0, "p\t\tæ\n", ""),
+])
+def test_count_and_encoding_forms(tmp_path, args, status, out, err):
+    page = tmp_path / "p.html"
+    page.write_bytes("<p>æ".encode("mac_roman"))
+    got_status, got_out, got_err = run(*(str(page) if a == "FILE" else a for a in args))
+    assert (got_status, got_out.replace(str(page), "P")) == (status, out) and err in got_err
+
+
 def test_output_cut_short_by_the_reader_is_quiet(tmp_path):
     (tmp_path / "p.html").write_text("".join(f'<a href="/l{i}">{i}</a>' for i in range(50_000)))
     proc = subprocess.run(f'"{SCRIPT}" links "{tmp_path / "p.html"}" | head -n 1', shell=True,

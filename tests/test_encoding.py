@@ -26,6 +26,14 @@ def page(head="", body=TEXT):
     (page(body="abc").encode(), "ascii", "windows-1252", "abc"),
     (page(body="Ωμέγα").encode("iso-8859-7"), " greek ", "iso-8859-7", "Ωμέγα"),
     (page(body="日本語").encode("utf-16-le"), "utf-16le", "utf-16le", "日本語"),
+    # Python's codec names: the browsers' encoding of that name, else Python's codec.
+    (page().encode("cp1252"), "latin-1", "windows-1252", TEXT),
+    (page().encode("cp1252"), "iso8859_1", "windows-1252", TEXT),
+    (page().encode(), "utf_8", "utf-8", TEXT),
+    (page(body="日本").encode("euc-jp"), "euc_jp", "euc-jp", "日本"),
+    (page(body="€ Œ").encode("iso8859-15"), "iso8859_15", "iso-8859-15", "€ Œ"),
+    (page(body="Ÿ ∂ π").encode("mac_roman"), "mac_roman", "mac-roman", "Ÿ ∂ π"),
+    (page(body="日本").encode("utf-16-le"), "utf_16_le", "utf-16le", "日本"),
     # Then the meta, in either form, outside comments, within 1024 bytes.
     (page('<meta charset="windows-1252">').encode("cp1252"), None, "windows-1252", TEXT),
     (page("<META CHARSET = 'Shift_JIS'>", "日本語").encode("shift_jis"), None, "shift_jis", "日本語"),
@@ -41,7 +49,6 @@ def page(head="", body=TEXT):
     (page('<meta name="x" content="charset=koi8-r"><meta charset="koi8-r" charset="utf-8">',
           "Привет").encode("koi8-r"), None, "koi8-r", "Привет"),
     (page('<title a="<meta charset=koi8-r>"></title>').encode(), None, "utf-8", TEXT),
-    (page(f'<link href="{"x" * 1024}"><meta charset="koi8-r">').encode(), None, "utf-8", TEXT),
     (page('<meta charset="no-such-thing">').encode(), None, "utf-8", TEXT),
     # Then UTF-8 when the bytes are UTF-8, else windows-1252 (C1 bytes keep their value).
     (page().encode(), None, "utf-8", TEXT),
@@ -73,6 +80,8 @@ def test_parse_picks_the_encoding(data, encoding, name, text):
     (lambda: velkaron.parse(b"x", 8), TypeError, "int"),
     (lambda: velkaron.parse("lone \ud800"), UnicodeEncodeError, "surrogates"),
     (lambda: encoding_name("base64"), LookupError, "base64"),
+    (lambda: encoding_name("idna"), LookupError, "idna"),  # cannot replace what it cannot read
+    (lambda: velkaron.parse(b"x", "undefined"), LookupError, "undefined"),
 ])
 def test_bad_arguments(call, error, message):
     with pytest.raises(error, match=message):
@@ -104,3 +113,36 @@ def test_command_line_decodes_through_parse_and_prints_html(tmp_path, capsys, op
                                       .encode("koi8-r"))
     assert cli.main(["find", "a", *options, str(tmp_path / "p.html")]) == 0
     assert capsys.readouterr().out == out
+
+
+def late(before, declared="koi8-r", body="Привет", codec="koi8-r"):
+    return page(before + f'<meta charset="{declared}">', body).encode(codec)
+
+
+# A <meta> past the first 1024 bytes corrects a guessed encoding, once; nothing else does.
+@pytest.mark.parametrize("data, options, name, text, parses", [
+    (late(f"<!--{'c' * 1024}-->"), {}, "koi8-r", "Привет", 2),
+    (late(f"<script>{'s' * 4000}</script>"), {}, "koi8-r", "Привет", 2),
+    (late(f"<style>{'t' * 8000}</style>"), {}, "koi8-r", "Привет", 2),
+    (late(f"<title>{'x' * 2000}</title>", "windows-1251", "Мир", "cp1251"), {}, "windows-1251",
+     "Мир", 2),
+    (late(f"<link href={'x' * 1024}>", "utf-16", TEXT, "utf-8"), {"default": "koi8-r"}, "utf-8",
+     TEXT, 2),
+    (late(f"<!--{'c' * 1024}-->", "x-user-defined", TEXT, "cp1252"), {}, "windows-1252", TEXT, 1),
+    (late(f"<!--{'c' * 1024}-->"), {"default": "cp1251"}, "koi8-r", "Привет", 2),
+    (late(f"<!--{'c' * 1024}-->", "utf-8", TEXT, "utf-8"), {}, "utf-8", TEXT, 1),
+    (late(f"<!--{'c' * 1024}-->", "no-such", "abc"), {}, "utf-8", "abc", 1),
+    (late(""), {}, "koi8-r", "Привет", 1),  # early declaration
+    (codecs.BOM_UTF8 + late(f"<!--{'c' * 1024}-->", body=TEXT, codec="utf-8"), {}, "utf-8",
+     TEXT, 1),
+    (late(f"<!--{'c' * 1024}-->", body=TEXT, codec="utf-8"), {"encoding": "utf-8"}, "utf-8",
+     TEXT, 1),
+    (f"<!--{'c' * 1024}--><p>{TEXT}<meta charset=koi8-r>".encode(), {}, "utf-8", TEXT, 1),
+])
+def test_a_late_meta_in_the_head_reparses_a_guess_once(monkeypatch, data, options, name, text,
+                                                      parses):
+    made = []
+    counted = lambda text, **limits: made.append(text) or velkaron.Tree(text, **limits)
+    monkeypatch.setattr(velkaron.encoding, "Tree", counted)
+    tree = velkaron.parse(data, **options)
+    assert (tree.encoding, tree.root.find("p").text, len(made)) == (name, text, parses)

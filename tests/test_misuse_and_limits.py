@@ -54,8 +54,8 @@ def test_uninitialised_trees_raise_value_error_from_every_member():
 
 # Nodes come only from a tree: no way of making one leaves an instance without a node behind.
 @pytest.mark.parametrize("make, message", [
-    (lambda: velkaron.Node(), r"cannot create '_velkaron\.Node' instances"),
-    (lambda: velkaron.Node.__new__(velkaron.Node), r"is not safe, use _velkaron\.Node\.__new__"),
+    (lambda: velkaron.Node(), r"^_velkaron\.Node: No constructor defined!$"),
+    (lambda: velkaron.Node.__new__(velkaron.Node), r"^_velkaron\.Node: No constructor defined!$"),
     (lambda: object.__new__(velkaron.Node), r"is not safe, use _velkaron\.Node\.__new__"),
     (lambda: type("Sub", (velkaron.Node,), {}), r"'_velkaron\.Node' is not an acceptable base type"),
 ], ids=["call", "Node.__new__", "object.__new__", "subclass"])

@@ -24,6 +24,21 @@ def test_trees_match_single_parses_in_order(threads):
     assert [summary(t) for t in trees] == [summary(velkaron.Tree(p)) for p in PAGES]
 
 
+def test_only_pages_whose_late_meta_corrects_a_guess_are_parsed_again(monkeypatch):
+    comment = f"<!--{'c' * 2000}-->"
+    pages = [f'{comment}<meta charset="koi8-r"><p>мир'.encode("koi8-r"),
+             f'<meta charset="koi8-r"><p>мир'.encode("koi8-r"),
+             f'{comment}<meta charset="utf-8"><p>мир'.encode()] * 3
+    batches = []
+    parse_texts = velkaron.batch._parse_texts
+    monkeypatch.setattr(velkaron.batch, "_parse_texts",
+                        lambda texts, *a, **k: batches.append(len(texts)) or parse_texts(texts, *a, **k))
+    trees = velkaron.parse_many(pages, threads=2)
+    assert [(t.encoding, t.root.text) for t in trees] == [
+        ("koi8-r", "мир"), ("koi8-r", "мир"), ("utf-8", "мир")] * 3
+    assert batches == [9, 3]
+
+
 @pytest.mark.parametrize("document, encoding, text, name", [
     ("<p>caf\u00e9</p>", None, "caf\u00e9", "utf-8"),
     ("<p>caf\u00e9</p>".encode(), None, "caf\u00e9", "utf-8"),

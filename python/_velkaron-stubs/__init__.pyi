@@ -38,6 +38,7 @@ class Tree:
     def encoding(self) -> str:
         """The standard name of the encoding the document was decoded from"""
     def _set_encoding(self, name: str, /) -> None: ...  # for velkaron.parse
+    def _head_charsets(self, /) -> list[bytes]: ...  # for velkaron.parse
     def get_root(self) -> Node:
         """Get the root node of the parsed HTML tree"""
         # Typed without None: the parser gives every input, even "", an html root element.

@@ -8,7 +8,7 @@ from collections.abc import Iterable
 from _velkaron import Tree
 from _velkaron import parse_many as _parse_texts
 
-from velkaron.encoding import source
+from velkaron.encoding import corrected, read
 
 _DOCUMENT_TYPES = (str, bytes, bytearray, memoryview)
 
@@ -24,7 +24,8 @@ def parse_many(documents: Iterable[str | bytes | bytearray | memoryview], *,
     back in the order of ``documents``. ``threads`` defaults to the cores this process may use;
     small batches are parsed on the calling thread alone. ``default`` is the encoding assumed
     when nothing names one, as in ``parse``. ``max_attributes`` and ``max_depth`` are the
-    markup limits of ``Tree``, held for every document. An element that is neither text nor
+    markup limits of ``Tree``, held for every document. A page whose late ``<meta>`` corrects
+    a guessed encoding is parsed again, as ``parse`` does. An element that is neither text nor
     bytes raises ``TypeError`` naming its index, before anything is parsed.
     """
     if threads is None:
@@ -38,9 +39,17 @@ def parse_many(documents: Iterable[str | bytes | bytearray | memoryview], *,
         if not isinstance(document, _DOCUMENT_TYPES):
             raise TypeError(f"documents[{index}] must be str or a bytes-like object, "
                             f"not {type(document).__name__}")
-        sources.append(source(document, encoding, default=default))
-    trees: list[Tree] = _parse_texts([text for text, _ in sources], threads,
-                                     max_attributes=max_attributes, max_depth=max_depth)
-    for tree, (_, name) in zip(trees, sources):
-        tree._set_encoding(name)
+        sources.append(read(document, encoding, default=default))
+    limits = {"max_attributes": max_attributes, "max_depth": max_depth}
+    trees: list[Tree] = _parse_texts([text for text, _, _ in sources], threads, **limits)
+    # Pages whose parsed head names another encoding than the guessed one: read again, and
+    # parsed again together, on the same threads.
+    again = {index: fixed for index, (tree, read_as) in enumerate(zip(trees, sources))
+             if (fixed := corrected(tree, read_as)) is not None}
+    if again:
+        reparsed = _parse_texts([fixed.text for fixed in again.values()], threads, **limits)
+        for index, tree in zip(again, reparsed):
+            trees[index], sources[index] = tree, again[index]
+    for tree, read_as in zip(trees, sources):
+        tree._set_encoding(read_as.encoding)
     return trees

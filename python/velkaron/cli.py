@@ -530,6 +530,8 @@ def _fix_find_positionals(parser: argparse.ArgumentParser, args: argparse.Namesp
             args.tag = None
     if args.command == "count" and not args.tag.strip():
         parser.error("TAG must not be empty")
+    if args.command == "count" and not args.files and os.path.isfile(args.tag):
+        parser.error(f"{args.tag!r} is a file: the form is `count TAG FILE`")
     if args.command == "select":
         try:
             Tree("").select(args.css)  # a bad selector is a usage error, reported once

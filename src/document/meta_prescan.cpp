@@ -63,13 +63,13 @@ private:
             const char quote = s[i++];
             for (; !at_end(); ++i) {
                 if (s[i] == quote) return ++i, true;
-                out.value += lower(s[i]);
+                out.value += s[i];
             }
             return false;
         }
         for (; !at_end(); ++i) {
             if (is_space(s[i]) || s[i] == '>') return true;
-            out.value += lower(s[i]);
+            out.value += s[i];
         }
         return false;
     }
@@ -101,25 +101,10 @@ std::optional<std::string> charset_in_content(const std::string& value) {
 
 // The label one <meta> declares, with the position just past its attributes.
 std::optional<std::string> meta_label(Scanner& scanner) {
-    std::vector<std::string> seen;
-    std::optional<std::string> charset;
-    bool got_pragma = false;
-    int need_pragma = -1;  // unset
+    MetaDeclaration declaration;
     Attribute attribute;
-    while (scanner.next_attribute(attribute)) {
-        if (std::find(seen.begin(), seen.end(), attribute.name) != seen.end()) continue;
-        seen.push_back(attribute.name);
-        if (attribute.name == "http-equiv") {
-            got_pragma = got_pragma || attribute.value == "content-type";
-        } else if (attribute.name == "content" && !charset) {
-            if ((charset = charset_in_content(attribute.value))) need_pragma = 1;
-        } else if (attribute.name == "charset") {
-            charset = attribute.value;
-            need_pragma = 0;
-        }
-    }
-    if (need_pragma == -1 || (need_pragma == 1 && !got_pragma)) return std::nullopt;
-    return charset;
+    while (scanner.next_attribute(attribute)) declaration.add(attribute.name, attribute.value);
+    return declaration.label();
 }
 
 bool starts_meta(std::string_view rest) {
@@ -131,6 +116,26 @@ bool starts_meta(std::string_view rest) {
 }
 
 }  // namespace
+
+void MetaDeclaration::add(std::string_view name, std::string_view value) {
+    if (std::find(seen.begin(), seen.end(), name) != seen.end()) return;
+    seen.emplace_back(name);
+    std::string lowered(value);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), lower);
+    if (name == "http-equiv") {
+        got_pragma = got_pragma || lowered == "content-type";
+    } else if (name == "content" && !charset) {
+        if ((charset = charset_in_content(lowered))) need_pragma = 1;
+    } else if (name == "charset") {
+        charset = std::move(lowered);
+        need_pragma = 0;
+    }
+}
+
+std::optional<std::string> MetaDeclaration::label() const {
+    if (need_pragma == -1 || (need_pragma == 1 && !got_pragma)) return std::nullopt;
+    return charset;
+}
 
 std::vector<std::string> meta_charset_labels(std::string_view bytes) {
     Scanner scanner(bytes.substr(0, prescan_bytes));

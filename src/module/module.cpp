@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "document/batch.h"
+#include "document/head_charsets.h"
 #include "document/meta_prescan.h"
 #include "document/tree.h"
 #include "document/utf8_check.h"
@@ -125,12 +126,19 @@ py::str written(const Tree* tree, const GumboNode* node, Append append) {
 // velkaron.parse's helpers: the test for bytes that need no decoding, and the <meta> prescan.
 bool utf8_valid(const py::handle& data) { return velkaron::is_valid_utf8(bytes_of(data)); }
 
+py::list labels_as_bytes(const std::vector<std::string>& labels) {
+    py::list out;
+    for (const std::string& label : labels) out.append(py::bytes(label));
+    return out;
+}
+
 py::list meta_charsets(const py::handle& data) {
-    py::list labels;
-    for (const std::string& label : velkaron::meta_charset_labels(bytes_of(data))) {
-        labels.append(py::bytes(label));
-    }
-    return labels;
+    return labels_as_bytes(velkaron::meta_charset_labels(bytes_of(data)));
+}
+
+// And the late <meta> a parsed head declares, for a page whose encoding was only a guess.
+py::list head_charsets(const Tree& tree) {
+    return labels_as_bytes(velkaron::head_charset_labels(tree.root_element()));
 }
 
 // Attributes in source order under the names HTML output gives them; `visit` returning true
@@ -273,6 +281,7 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
         .def_property_readonly("encoding", &Tree::get_encoding,
                                "The standard name of the encoding the document was decoded from")
         .def("_set_encoding", &Tree::set_encoding)
+        .def("_head_charsets", &head_charsets)
         .def("create_element", &Tree::create_element,
              "Create a new element with the given tag name and attributes", "tag_name"_a,
              "attributes"_a = no_attributes)

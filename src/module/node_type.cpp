@@ -82,7 +82,14 @@ PyMemberDef node_members[] = {
     {nullptr, 0, 0, 0, nullptr},
 };
 
+// Nodes come only from a tree; said in the words the binding library uses for its own types.
+PyObject* refuse_construction(PyTypeObject* type, PyObject*, PyObject*) {
+    PyErr_Format(PyExc_TypeError, "%s: No constructor defined!", type->tp_name);
+    return nullptr;
+}
+
 PyType_Slot node_slots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(refuse_construction)},
     {Py_tp_dealloc, reinterpret_cast<void*>(node_dealloc)},
     {Py_tp_members, node_members},
     {0, nullptr},
@@ -123,7 +130,7 @@ PyObject* wrapped(Handle&& handle) {
 PyTypeObject* add_node_type(PyObject* module) {
     // Not a base type: nodes come only from a tree, so a subclass could never have instances.
     static PyType_Spec layout{"_velkaron.Node", sizeof(NodeObject), 0,
-                              Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION, node_slots};
+                              Py_TPFLAGS_DEFAULT, node_slots};
     PyObject* type = PyType_FromModuleAndSpec(module, &layout, nullptr);
     if (type == nullptr || PyModule_AddObjectRef(module, "Node", type) < 0) {
         Py_XDECREF(type);
