@@ -17,6 +17,8 @@ class BaseUrl {
 public:
     // nullopt when `text` is not an absolute URL that parses.
     static std::optional<BaseUrl> parse(std::string_view text);
+    // A record parse_url gave, which is always absolute.
+    explicit BaseUrl(UrlRecord parts);
     // `reference` made absolute against this base; returned as it is (not resolved) when it
     // cannot be: it fails to parse, or it needs a step this resolver does not take (see
     // UrlRecord's parser).
@@ -25,8 +27,6 @@ public:
     const UrlRecord& record() const { return parts; }
 
 private:
-    explicit BaseUrl(UrlRecord parts);
-
     UrlRecord parts;
     std::string serialized;
 };
