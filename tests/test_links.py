@@ -72,7 +72,6 @@ def test_every_link_of_real_pages_matches_ada():
     for page in PAGES[::3]:
         tree = velkaron.parse(Path(page).read_bytes())
         hrefs = [a.get_attribute("href") for a in tree.select("a[href], area[href]")]
-
         for base in BASES:
             for href, got in zip(hrefs, tree.links(base), strict=True):
                 if got != expected_link(href, base):
