@@ -55,6 +55,10 @@ class Tree:
         """Get time taken to build indexes (in seconds)"""
     def get_indexed_element_count(self) -> int:
         """Get number of indexed elements"""
+    def links(self, base_url: str | None = None) -> list[str]:
+        """The href of every a and area element, in document order, made absolute against the document's first <base href> and `base_url`; values that cannot be resolved (no base, javascript: and mailto: links, unparsable ones) come back as written"""
+        # Hosts that need Unicode mapping (non-ASCII, or labels written xn--) are not mapped:
+        # links to them come back as written too.
     def select(self, css: str) -> list[Node]:
         """All elements matching a CSS selector, in document order"""
     def select_one(self, css: str) -> Node | None:

@@ -29,6 +29,8 @@
 #include "node/tag_name.h"
 #include "serialize/html_writer.h"
 #include "select/selector.h"
+#include "url/links.h"
+#include "url/url.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -121,6 +123,25 @@ py::str written(const Tree* tree, const GumboNode* node, Append append) {
     py::str markup = utf8(out);
     if (out.capacity() > kept_markup_bytes) std::string().swap(out);
     return markup;
+}
+
+// Resolving a large page's links reads only its parsed tree, as writing its markup does.
+py::list links_of(const Tree& tree, const std::optional<std::string>& base_url) {
+    std::vector<std::string> links;
+    auto resolve_all = [&]() {
+        const std::optional<velkaron::url::BaseUrl> base =
+            velkaron::url::document_base(tree, base_url.value_or(std::string()));
+        links = velkaron::url::document_links(tree, base ? &*base : nullptr);
+    };
+    if (tree.get_indexed_element_count() >= elements_worth_unlocking) {
+        py::gil_scoped_release released;
+        resolve_all();
+    } else {
+        resolve_all();
+    }
+    py::list result(links.size());
+    for (std::size_t i = 0; i < links.size(); ++i) result[i] = utf8(links[i]);
+    return result;
 }
 
 // velkaron.parse's helpers: the test for bytes that need no decoding, and the <meta> prescan.
@@ -295,7 +316,12 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
         .def("get_index_build_time", &Tree::get_index_build_time,
              "Get time taken to build indexes (in seconds)")
         .def("get_indexed_element_count", &Tree::get_indexed_element_count,
-             "Get number of indexed elements");
+             "Get number of indexed elements")
+        .def("links", &links_of,
+             "The href of every a and area element, in document order, made absolute against the "
+             "document's first <base href> and `base_url`; values that cannot be resolved (no "
+             "base, javascript: and mailto: links, unparsable ones) come back as written",
+             "base_url"_a = py::none());
     velkaron::fast::def_property<&Tree::get_root>(tree, "root", "The root element of the document");
     velkaron::fast::def<&Tree::get_root>(tree, "get_root", "Get the root node of the parsed HTML tree");
     velkaron::fast::def<&Tree::select>(tree, "select",
