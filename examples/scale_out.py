@@ -24,7 +24,6 @@ import fsspec
 from dask.distributed import Client, LocalCluster
 
 import velkaron
-from velkaron.cli import text_pieces
 
 
 class PageSummary(TypedDict):
@@ -47,7 +46,7 @@ def summarise_page(path: str) -> PageSummary:
         "encoding": tree.encoding,
         "title": title.get_text_stripped() if title is not None else "",
         "links": root.get_all_hrefs(),
-        "text": " ".join(piece.strip() for piece in text_pieces(root) if piece.strip()),
+        "text": tree.plain_text(),  # what a reader sees, blocks on lines of their own
     }
 
 

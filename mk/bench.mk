@@ -8,6 +8,7 @@
 # python3-doc and nodejs-doc system packages), with the parse alone on two Python threads and
 # on parse_many against one thread; writes bench/results/scrape.json. Last, the command line's
 # --jobs on native threads against worker processes over the same pages (bench/cli_jobs.py).
+# Then readable text and Markdown against the converters users run (bench/clean.py).
 # `make bench-quick` is a fast sanity run (no 10 MB page) that writes under build/ instead.
 # Extra arguments for bench/compare.py go in BENCH_ARGS, e.g. BENCH_ARGS="page.html".
 
@@ -29,6 +30,7 @@ bench: $(BUILD_STAMP) $(BENCH_PEERS_STAMP) $(BENCH_NATIVE) bench-hostile
 	$(PYTHON) bench/css_selectors.py --json bench/results/selectors.json
 	$(PYTHON) bench/scrape.py --json bench/results/scrape.json
 	$(PYTHON) -P bench/cli_jobs.py --json bench/results/cli_jobs.json
+	$(PYTHON) bench/clean.py --json bench/results/clean.json
 
 # The hostile pages of the test table at full size, beside lxml and selectolax, with the
 # split of velkaron's memory between gumbo's tree and its own structures; then the hostile

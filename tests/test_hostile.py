@@ -10,6 +10,7 @@ import os
 import subprocess
 import sys
 import threading
+import time
 from pathlib import Path
 
 import pytest
@@ -66,6 +67,17 @@ def test_a_million_siblings():
     assert last is children[-1] and last.get_next_sibling() is None
     assert last.get_previous_element() is children[-2] and ul.get_text() == "x" * count
     assert len(ul.find_all_parallel("li")) == len(ul.find_all_parallel_optimized("li")) == count
+    # Sibling steps are constant time: walking them all both ways takes well under a second,
+    # where scanning the child list at each step would take minutes.
+    started = time.perf_counter()
+    steps, node = 0, children[0]
+    while (node := node.get_next_sibling()) is not None:
+        steps += 1
+    node = last
+    while (node := node.get_previous_element()) is not None and node.tag == "li":
+        steps += 1
+    assert steps == 2 * (count - 1) and children[0].get_next_element() is children[1]
+    assert time.perf_counter() - started < 20
 
 
 UNCLOSED = """

@@ -3,7 +3,8 @@
     velkaron stats page.html             element count, parse time, most frequent tags
     velkaron links page.html             every ``a href``, one per line
     velkaron images page.html            every ``img src``, one per line
-    velkaron text --strip page.html      the document's text
+    velkaron text page.html              the text a reader sees, one block per line
+    velkaron markdown page.html          the page as Markdown
     velkaron count div page.html         number of ``div`` elements
     velkaron find a --attr class=nav --json page.html
     velkaron select 'article h2 > a' --attr href page.html   any CSS selector
@@ -28,6 +29,7 @@ from typing import IO
 
 from velkaron import Node, SelectorError, Tree, __version__, parse_many
 from velkaron.encoding import decode, encoding_name, parse, sniff
+from velkaron.text import text_pieces
 
 # Exit status for usage errors and for files that could not be read (the status argparse uses).
 EXIT_ERROR = 2
@@ -42,7 +44,7 @@ PROGRESS_MIN_FILES = 10
 # (bench/cli_jobs.py). text and find spend 30 to 45% of their time in Python after the
 # parse, which only processes spread over cores; stats times each page's parse on its own. The
 # batch bounds the trees held at once.
-THREADED_COMMANDS = frozenset({"links", "images", "count", "select"})
+THREADED_COMMANDS = frozenset({"links", "images", "count", "select", "markdown"})
 BATCH_PAGES = 32
 
 SAMPLE_NAME = "sample.html"
@@ -144,6 +146,9 @@ class Options:
     separator: str = ""
     strip: bool = False
     with_code: bool = False
+    # text: the text pieces joined with --separator, as before plain_text (--strip,
+    # --separator or --with-code asks for it)
+    pieces: bool = False
     tag: str | None = None
     filters: tuple[AttrFilter, ...] = field(default_factory=tuple)
     first: bool = False
@@ -152,6 +157,9 @@ class Options:
     label_json: bool = False  # several files: each JSON line names its file
     css: str = ""
     attribute: str | None = None  # select: print this attribute instead of the text
+    absolute: bool = False  # links: resolved against the page's base
+    base_url: str | None = None  # links, text, markdown: the page's own address
+    links: bool = False  # text: each link's URL after its text
 
 
 def _stats(tree: Tree, root: Node, opts: Options, size: int, encoding: str,
@@ -186,30 +194,17 @@ def _urls(values: Iterable[str]) -> Iterator[str]:
             yield url
 
 
-# Elements whose text is code, not prose.
-_CODE_ELEMENTS = frozenset({"script", "style"})
-_TRIM = " \t\n\r\f\v"
-
-
-def text_pieces(root: Node, with_code: bool = False) -> list[str]:
-    """The text pieces at and below ``root`` in document order, by default without the
-    contents of script and style elements."""
-    if with_code:
-        return root.get_strings()
-    pieces = []
-    for node in root.get_all_descendants_with_text():
-        if node.is_text():
-            parent = node.get_parent()
-            if parent is None or parent.get_name() not in _CODE_ELEMENTS:
-                pieces.append(node.get_text())
-    return pieces
-
-
-def _text(root: Node, opts: Options) -> Iterator[str]:
+def _text(tree: Tree, root: Node, opts: Options) -> Iterator[str]:
+    if not opts.pieces:
+        yield tree.plain_text(links=opts.links, base_url=opts.base_url)
+        return
     pieces = text_pieces(root, opts.with_code)
     if opts.strip:
         pieces = [stripped for stripped in (p.strip(_TRIM) for p in pieces) if stripped]
     yield opts.separator.join(pieces)
+
+
+_TRIM = " \t\n\r\f\v"
 
 
 def _format_match(node: Node, opts: Options, file_name: str) -> str:
@@ -245,11 +240,15 @@ def answer(tree: Tree, opts: Options, file_name: str, size: int, parse_seconds: 
     if opts.command == "stats":
         return list(_stats(tree, root, opts, size, encoding, parse_seconds))
     if opts.command == "links":
+        if opts.absolute:
+            return list(_urls(tree.links(base_url=opts.base_url)))
         return list(_urls(root.get_all_hrefs()))
     if opts.command == "images":
         return list(_urls(root.get_all_src_attributes()))
     if opts.command == "text":
-        return list(_text(root, opts))
+        return list(_text(tree, root, opts))
+    if opts.command == "markdown":
+        return [tree.markdown(base_url=opts.base_url)]
     if opts.command == "count":
         return [str(root.count_elements_by_tag((opts.tag or "").lower()))]
     if opts.command == "select":
@@ -461,21 +460,36 @@ def build_parser(prog: str = "velkaron") -> tuple[argparse.ArgumentParser,
     _add_files(p)
 
     p = command("links", help="every href of an a element",
-                       description="Print the href of every a element, one per line.")
+                       description="Print the href of every a element, one per line; with "
+                                   "--absolute, of every a and area element, made absolute.")
+    p.add_argument("--absolute", action="store_true",
+                   help="resolve each link against the page's <base href> and --base-url")
+    _add_base_url(p)
     _add_files(p)
     p = command("images", help="every src of an img element",
                        description="Print the src of every img element, one per line.")
     _add_files(p)
 
-    p = command("text", help="the document's text",
-                       description="Print the document's text. The contents of script and "
-                                   "style elements are left out unless --with-code is given.")
-    p.add_argument("-s", "--separator", type=_separator, default="", metavar="S",
-                   help=r"put S between text pieces; \n and \t are understood (default: none)")
+    p = command("text", help="the text a reader sees",
+                       description="Print the text a reader sees: blocks on their own lines, "
+                                   "hidden elements, scripts and styles left out. --separator, "
+                                   "--strip or --with-code print the raw text pieces instead, "
+                                   "joined with the separator.")
+    p.add_argument("--links", action="store_true",
+                   help="follow each link's text with its absolute URL in angle brackets")
+    _add_base_url(p)
+    p.add_argument("-s", "--separator", type=_separator, default=None, metavar="S",
+                   help=r"print the text pieces with S between them; \n and \t are understood")
     p.add_argument("--strip", action="store_true",
-                   help="trim every text piece and drop the empty ones")
+                   help="print the text pieces trimmed, the empty ones dropped")
     p.add_argument("--with-code", action="store_true",
-                   help="include the contents of script and style elements")
+                   help="print the text pieces, script and style contents included")
+    _add_files(p)
+
+    p = command("markdown", help="the page as Markdown",
+                       description="Print the page as Markdown (CommonMark with GitHub tables), "
+                                   "links and images made absolute when a base is known.")
+    _add_base_url(p)
     _add_files(p)
 
     p = command("count", help="number of elements with a tag",
@@ -515,6 +529,12 @@ def build_parser(prog: str = "velkaron") -> tuple[argparse.ArgumentParser,
     shown.add_argument("--html", action="store_true", help="print each match's outer HTML")
     _add_files(p)
     return parser, commands
+
+
+def _add_base_url(parser: argparse.ArgumentParser) -> None:
+    parser.add_argument("--base-url", metavar="URL",
+                        help="the page's address, for relative links (a <base href> in the "
+                             "page is resolved against it)")
 
 
 def _add_files(parser: argparse.ArgumentParser) -> None:
@@ -593,9 +613,11 @@ def main(argv: Sequence[str] | None = None, prog: str = "velkaron") -> int:
         command=args.command,
         encoding=args.encoding,
         top=getattr(args, "top", 10),
-        separator=getattr(args, "separator", ""),
+        separator=getattr(args, "separator", None) or "",
         strip=getattr(args, "strip", False),
         with_code=getattr(args, "with_code", False),
+        pieces=(getattr(args, "separator", None) is not None or getattr(args, "strip", False)
+                or getattr(args, "with_code", False)),
         tag=getattr(args, "tag", None),
         filters=tuple(getattr(args, "filters", ())),
         first=getattr(args, "first", False),
@@ -604,6 +626,9 @@ def main(argv: Sequence[str] | None = None, prog: str = "velkaron") -> int:
         label_json=getattr(args, "json", False) and len(args.files) > 1,
         css=getattr(args, "css", ""),
         attribute=getattr(args, "attribute", None),
+        absolute=getattr(args, "absolute", False),
+        base_url=getattr(args, "base_url", None),
+        links=getattr(args, "links", False),
     )
     tasks = _tasks(args.files, sys.stdin.buffer)
     several = len(tasks) > 1

@@ -14,11 +14,11 @@ const GumboVector* siblings_of(const GumboNode* node) {
     return children_of(node->parent);
 }
 
+// The parser's recorded position when the child list agrees with it, so a walk along the
+// siblings is linear; a scan otherwise.
 unsigned int position_among(const GumboVector* siblings, const GumboNode* node) {
-    for (unsigned int i = 0; i < siblings->length; ++i) {
-        if (child_at(siblings, i) == node) return i;
-    }
-    return not_found;
+    const unsigned int i = index_in_parent(node, *siblings);
+    return i < siblings->length ? i : not_found;
 }
 
 GumboNode* sibling_at_offset(const GumboNode* node, int offset) {
