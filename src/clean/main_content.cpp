@@ -17,7 +17,9 @@ constexpr double densest_paragraph_links = 0.5;
 constexpr std::uint32_t least_content = 50;
 // An element keeping less than this share of its parent's prose is one block of an article
 // split over siblings: the parent is taken instead.
-constexpr double split_article_share = 0.6;
+constexpr double split_article_share = 0.8;
+// Code and tables are full of commas and dots: past this many, marks add nothing.
+constexpr std::uint32_t most_marks_scored = 10;
 // Inside the article, a list or block whose text is mostly links is a related list or a
 // share bar.
 constexpr double densest_block_links = 0.6;
@@ -34,7 +36,7 @@ void score_paragraphs(std::vector<BlockStats>& entries) {
         if (block.excluded || !is_paragraph_block(block.node)) continue;
         if (block.block_text < shortest_paragraph) continue;
         if (block.block_link_text > densest_paragraph_links * block.block_text) continue;
-        const double score = 1.0 + block.block_punctuation +
+        const double score = 1.0 + std::min(block.block_punctuation, most_marks_scored) +
                              std::min(block.block_text / 100.0, 3.0);
         block.content_text += block.block_text;
         BlockStats& parent = entries[block.parent];
@@ -74,6 +76,15 @@ std::size_t widen_split_article(const std::vector<BlockStats>& entries, std::siz
         if (parent.excluded || is_wrapper(parent.node)) break;
         if (entries[best].content_text >= split_article_share * parent.content_text) break;
         best = entries[best].parent;
+    }
+    return best;
+}
+
+// An article, main or articleBody element around the choice is the page's own word on where
+// its content is: a documentation page's section or a code block is only part of it.
+std::size_t marked_content_around(const std::vector<BlockStats>& entries, std::size_t best) {
+    for (std::size_t at = best; at > 0; at = entries[at].parent) {
+        if (entries[at].structural == Hint::content) return at;
     }
     return best;
 }
@@ -120,7 +131,7 @@ MainContent find_main_content(const Tree& tree) {
     score_paragraphs(entries);
     const std::size_t best = best_candidate(entries);
     if (best == 0) return result;
-    const std::size_t root = widen_split_article(entries, best);
+    const std::size_t root = marked_content_around(entries, widen_split_article(entries, best));
     if (entries[root].content_text < least_content) return result;
     result.root = entries[root].node;
     result.boilerplate = boilerplate_within(entries, root);
