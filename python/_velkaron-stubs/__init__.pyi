@@ -63,6 +63,10 @@ class Tree:
         """All elements matching a CSS selector, in document order"""
     def select_one(self, css: str) -> Node | None:
         """The first element matching a CSS selector, or None"""
+    def main_content(self) -> Node | None:
+        """The element holding the page's main content, or None when it has none"""
+        # None for an empty page or one of links only (navigation, link lists).
+    def _main_content_boilerplate(self) -> list[Node]: ...  # blocks inside main_content() to leave out
 
 @final
 class Node:

@@ -11,6 +11,7 @@
 
 #include <optional>
 
+#include "clean/main_content.h"
 #include "document/batch.h"
 #include "document/head_charsets.h"
 #include "document/meta_prescan.h"
@@ -322,6 +323,15 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
              "document's first <base href> and `base_url`; values that cannot be resolved (no "
              "base, javascript: and mailto: links, unparsable ones) come back as written",
              "base_url"_a = py::none());
+    tree.def("main_content", [](const Tree& t) -> velkaron::NodeHandle {
+            const auto found = velkaron::clean::find_main_content(t);
+            return found.root != nullptr ? t.wrap_node(const_cast<GumboNode*>(found.root)) : nullptr; },
+             "The element holding the page's main content, or None when it has none")
+        .def("_main_content_boilerplate", [](const Tree& t) {
+            velkaron::NodeList nodes;
+            for (const GumboNode* n : velkaron::clean::find_main_content(t).boilerplate)
+                nodes.push_back(t.wrap_node(const_cast<GumboNode*>(n)));
+            return nodes; });
     velkaron::fast::def_property<&Tree::get_root>(tree, "root", "The root element of the document");
     velkaron::fast::def<&Tree::get_root>(tree, "get_root", "Get the root node of the parsed HTML tree");
     velkaron::fast::def<&Tree::select>(tree, "select",

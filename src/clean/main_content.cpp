@@ -1,0 +1,141 @@
+#include "clean/main_content.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "clean/main_content_stats.h"
+#include "document/tree.h"
+
+namespace velkaron::clean {
+namespace {
+
+// A paragraph shorter than this is a label, a caption or a button, not prose.
+constexpr std::uint32_t shortest_paragraph = 25;
+// Paragraphs mostly made of link text are menus and link lists.
+constexpr double densest_paragraph_links = 0.5;
+// Less scored text than this on the whole page: there is no article to find.
+constexpr std::uint32_t least_content = 50;
+// An element keeping less than this share of its parent's prose is one block of an article
+// split over siblings: the parent is taken instead.
+constexpr double split_article_share = 0.8;
+// Code and tables are full of commas and dots: past this many, marks add nothing.
+constexpr std::uint32_t most_marks_scored = 10;
+// Inside the article, a list or block whose text is mostly links is a related list or a
+// share bar.
+constexpr double densest_block_links = 0.6;
+
+bool is_wrapper(const GumboNode* node) {
+    return node->v.element.tag == GUMBO_TAG_HTML;
+}
+
+// Each prose paragraph scores its parent fully and its grandparent by half: the article is
+// the element that collects the most prose, more when it has commas and full stops.
+void score_paragraphs(std::vector<BlockStats>& entries) {
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        BlockStats& block = entries[i];
+        if (block.excluded || !is_paragraph_block(block.node)) continue;
+        if (block.block_text < shortest_paragraph) continue;
+        if (block.block_link_text > densest_paragraph_links * block.block_text) continue;
+        const double score = 1.0 + std::min(block.block_punctuation, most_marks_scored) +
+                             std::min(block.block_text / 100.0, 3.0);
+        block.content_text += block.block_text;
+        BlockStats& parent = entries[block.parent];
+        parent.score += score;
+        entries[parent.parent].score += score / 2;
+    }
+    for (std::size_t i = entries.size(); i-- > 1;) {
+        entries[entries[i].parent].content_text += entries[i].content_text;
+    }
+}
+
+double weight(const BlockStats& entry) {
+    if (entry.structural == Hint::content) return 1.5;
+    if (entry.by_class == Hint::content) return 1.25;
+    if (entry.by_class == Hint::boilerplate) return 0.75;
+    return 1.0;
+}
+
+std::size_t best_candidate(const std::vector<BlockStats>& entries) {
+    std::size_t best = 0;
+    double best_score = 0;
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        const BlockStats& entry = entries[i];
+        if (entry.excluded || entry.score <= 0) continue;
+        const double score = entry.score * (1.0 - entry.link_density()) * weight(entry);
+        if (score > best_score) {
+            best_score = score;
+            best = i;
+        }
+    }
+    return best;
+}
+
+std::size_t widen_split_article(const std::vector<BlockStats>& entries, std::size_t best) {
+    while (best > 0) {
+        const BlockStats& parent = entries[entries[best].parent];
+        if (parent.excluded || is_wrapper(parent.node)) break;
+        if (entries[best].content_text >= split_article_share * parent.content_text) break;
+        best = entries[best].parent;
+    }
+    return best;
+}
+
+// An article, main or articleBody element around the choice is the page's own word on where
+// its content is: a documentation page's section or a code block is only part of it.
+std::size_t marked_content_around(const std::vector<BlockStats>& entries, std::size_t best) {
+    for (std::size_t at = best; at > 0; at = entries[at].parent) {
+        if (entries[at].structural == Hint::content) return at;
+    }
+    return best;
+}
+
+bool is_link_list(const BlockStats& entry) {
+    switch (entry.node->v.element.tag) {
+        case GUMBO_TAG_UL: case GUMBO_TAG_OL: case GUMBO_TAG_DL: case GUMBO_TAG_DIV:
+        case GUMBO_TAG_SECTION: case GUMBO_TAG_TABLE: case GUMBO_TAG_P:
+            return entry.text > 0 && entry.link_text > densest_block_links * entry.text;
+        default:
+            return false;
+    }
+}
+
+std::vector<const GumboNode*> boilerplate_within(const std::vector<BlockStats>& entries,
+                                                 std::size_t root) {
+    std::vector<const GumboNode*> found;
+    const std::size_t end = root + entries[root].size;
+    for (std::size_t i = root + 1; i < end;) {
+        const BlockStats& entry = entries[i];
+        const bool own_mark = entry.excluded && !entries[entry.parent].excluded;
+        if (own_mark || is_link_list(entry)) {
+            found.push_back(entry.node);
+            i += entry.size;
+        } else {
+            ++i;
+        }
+    }
+    std::sort(found.begin(), found.end(), std::less<const GumboNode*>());
+    return found;
+}
+
+}  // namespace
+
+bool MainContent::is_boilerplate(const GumboNode* node) const {
+    return std::binary_search(boilerplate.begin(), boilerplate.end(), node,
+                              std::less<const GumboNode*>());
+}
+
+MainContent find_main_content(const Tree& tree) {
+    MainContent result;
+    std::vector<BlockStats> entries = measure_blocks(tree.root_element());
+    if (entries.empty()) return result;
+    score_paragraphs(entries);
+    const std::size_t best = best_candidate(entries);
+    if (best == 0) return result;
+    const std::size_t root = marked_content_around(entries, widen_split_article(entries, best));
+    if (entries[root].content_text < least_content) return result;
+    result.root = entries[root].node;
+    result.boilerplate = boilerplate_within(entries, root);
+    return result;
+}
+
+}  // namespace velkaron::clean
