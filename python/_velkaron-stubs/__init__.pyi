@@ -58,6 +58,14 @@ class Tree:
         """All elements matching a CSS selector, in document order"""
     def select_one(self, css: str) -> Node | None:
         """The first element matching a CSS selector, or None"""
+    def plain_text(self, *, list_bullets: bool = True, alt_text: bool = True, links: bool = False,
+                   form_fields: bool = False, noscript: bool = False,
+                   base_url: str | None = None) -> str:
+        """The text a reader sees: blocks on their own lines, whitespace collapsed, hidden elements left out"""
+    def markdown(self, *, list_bullets: bool = True, alt_text: bool = True, links: bool = False,
+                 form_fields: bool = False, noscript: bool = False,
+                 base_url: str | None = None) -> str:
+        """The content as CommonMark with GitHub tables"""
 
 @final
 class Node:
@@ -98,6 +106,14 @@ class Node:
         """Get a specific attribute value"""
     def get_text(self) -> str:
         """Get all text content within this node"""
+    def plain_text(self, *, list_bullets: bool = True, alt_text: bool = True, links: bool = False,
+                   form_fields: bool = False, noscript: bool = False,
+                   base_url: str | None = None) -> str:
+        """The text a reader sees: blocks on their own lines, whitespace collapsed, hidden elements left out"""
+    def markdown(self, *, list_bullets: bool = True, alt_text: bool = True, links: bool = False,
+                 form_fields: bool = False, noscript: bool = False,
+                 base_url: str | None = None) -> str:
+        """The content as CommonMark with GitHub tables"""
     def get_text_with_separator(self, separator: str) -> str:
         """Get all text content joined with a separator"""
     def get_text_stripped(self) -> str:

@@ -15,6 +15,7 @@
 #include "document/meta_prescan.h"
 #include "document/tree.h"
 #include "document/utf8_check.h"
+#include "clean/render.h"
 #include "module/base_guard.h"
 #include "module/fast_call.h"
 #include "module/initialised_caster.h"
@@ -120,6 +121,53 @@ py::str written(const Tree* tree, const GumboNode* node, Append append) {
     py::str markup = utf8(out);
     if (out.capacity() > kept_markup_bytes) std::string().swap(out);
     return markup;
+}
+
+// Readable text and Markdown: options from keywords, the lock released on large pages as for
+// HTML output. The drop hook stays unset here: it is for native callers.
+#if __has_include("url/url.h")
+#include "url/url.h"
+#define VELKARON_HAS_URL_BASE 1
+#endif
+
+template <std::string (*Render)(const GumboNode*, const velkaron::clean::RenderOptions&)>
+py::str rendered(const Tree* tree, const GumboNode* node, bool list_bullets, bool alt_text,
+                 bool links, bool form_fields, bool noscript, std::optional<std::string> base_url) {
+    velkaron::clean::RenderOptions options;
+    options.list_bullets = list_bullets;
+    options.alt_text = alt_text;
+    options.links = links;
+    options.form_fields = form_fields;
+    options.noscript = noscript;
+#ifdef VELKARON_HAS_URL_BASE
+    std::optional<velkaron::url::BaseUrl> base;
+    if (tree != nullptr) base = velkaron::url::document_base(*tree, base_url.value_or(""));
+    if (base) options.base = &*base;
+#else
+    (void)base_url;
+#endif
+    std::string out;
+    if (writes_long(tree, node)) {
+        py::gil_scoped_release released;
+        out = Render(node, options);
+    } else {
+        out = Render(node, options);
+    }
+    return utf8(out);
+}
+
+template <std::string (*Render)(const GumboNode*, const velkaron::clean::RenderOptions&)>
+py::str node_rendered(const Node& node, bool list_bullets, bool alt_text, bool links,
+                      bool form_fields, bool noscript, std::optional<std::string> base_url) {
+    return rendered<Render>(node.owner(), node.gumbo(), list_bullets, alt_text, links,
+                            form_fields, noscript, std::move(base_url));
+}
+
+template <std::string (*Render)(const GumboNode*, const velkaron::clean::RenderOptions&)>
+py::str tree_rendered(const Tree& tree, bool list_bullets, bool alt_text, bool links,
+                      bool form_fields, bool noscript, std::optional<std::string> base_url) {
+    return rendered<Render>(&tree, document_of(tree), list_bullets, alt_text, links,
+                            form_fields, noscript, std::move(base_url));
 }
 
 // velkaron.parse's helpers: the test for bytes that need no decoding, and the <meta> prescan.
@@ -257,6 +305,14 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
     py::register_exception<velkaron::select::SelectorError>(m, "SelectorError", PyExc_ValueError);
 
     const AttributeMap no_attributes;
+    const auto render_keywords = [](auto& type, const char* name, auto function, const char* doc) {
+        type.def(name, function, doc, py::kw_only(), "list_bullets"_a = true, "alt_text"_a = true,
+                 "links"_a = false, "form_fields"_a = false, "noscript"_a = false,
+                 "base_url"_a = py::none());
+    };
+    const char* plain_text_doc = "The text a reader sees: blocks on their own lines, whitespace "
+                                 "collapsed, hidden elements left out";
+    const char* markdown_doc = "The content as CommonMark with GitHub tables";
 
     m.def("parse_many", &parse_many,
           "Parse every text into a Tree on up to `threads` native threads (0: one per core)",
@@ -287,6 +343,10 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
              "Get time taken to build indexes (in seconds)")
         .def("get_indexed_element_count", &Tree::get_indexed_element_count,
              "Get number of indexed elements");
+    render_keywords(tree, "plain_text", &tree_rendered<velkaron::clean::plain_text>, plain_text_doc);
+    render_keywords(tree, "markdown", &tree_rendered<velkaron::clean::markdown>, markdown_doc);
+    render_keywords(node, "plain_text", &node_rendered<velkaron::clean::plain_text>, plain_text_doc);
+    render_keywords(node, "markdown", &node_rendered<velkaron::clean::markdown>, markdown_doc);
     velkaron::fast::def_property<&Tree::get_root>(tree, "root", "The root element of the document");
     velkaron::fast::def<&Tree::get_root>(tree, "get_root", "Get the root node of the parsed HTML tree");
     velkaron::fast::def<&Tree::select>(tree, "select",
