@@ -67,6 +67,14 @@ class Tree:
         """The element holding the page's main content, or None when it has none"""
         # None for an empty page or one of links only (navigation, link lists).
     def _main_content_boilerplate(self) -> list[Node]: ...  # blocks inside main_content() to leave out
+    def plain_text(self, *, list_bullets: bool = True, alt_text: bool = True, links: bool = False,
+                   form_fields: bool = False, noscript: bool = False,
+                   base_url: str | None = None, main_content: bool = False) -> str:
+        """The text a reader sees: blocks on their own lines, whitespace collapsed, hidden elements left out"""
+    def markdown(self, *, list_bullets: bool = True, alt_text: bool = True, links: bool = False,
+                 form_fields: bool = False, noscript: bool = False,
+                 base_url: str | None = None, main_content: bool = False) -> str:
+        """The content as CommonMark with GitHub tables"""
 
 @final
 class Node:
@@ -107,6 +115,14 @@ class Node:
         """Get a specific attribute value"""
     def get_text(self) -> str:
         """Get all text content within this node"""
+    def plain_text(self, *, list_bullets: bool = True, alt_text: bool = True, links: bool = False,
+                   form_fields: bool = False, noscript: bool = False,
+                   base_url: str | None = None) -> str:
+        """The text a reader sees: blocks on their own lines, whitespace collapsed, hidden elements left out"""
+    def markdown(self, *, list_bullets: bool = True, alt_text: bool = True, links: bool = False,
+                 form_fields: bool = False, noscript: bool = False,
+                 base_url: str | None = None) -> str:
+        """The content as CommonMark with GitHub tables"""
     def get_text_with_separator(self, separator: str) -> str:
         """Get all text content joined with a separator"""
     def get_text_stripped(self) -> str:

@@ -17,6 +17,7 @@
 #include "document/meta_prescan.h"
 #include "document/tree.h"
 #include "document/utf8_check.h"
+#include "clean/render.h"
 #include "module/base_guard.h"
 #include "module/fast_call.h"
 #include "module/initialised_caster.h"
@@ -143,6 +144,54 @@ py::list links_of(const Tree& tree, const std::optional<std::string>& base_url) 
     py::list result(links.size());
     for (std::size_t i = 0; i < links.size(); ++i) result[i] = utf8(links[i]);
     return result;
+}
+
+// Readable text and Markdown: options from keywords, the lock released on large pages as for
+// HTML output. With `main_content`, only the page's main content is written, its boilerplate
+// blocks left out (a page without main content gives "").
+template <std::string (*Render)(const GumboNode*, const velkaron::clean::RenderOptions&)>
+py::str rendered(const Tree* tree, const GumboNode* node, bool list_bullets, bool alt_text,
+                 bool links, bool form_fields, bool noscript, std::optional<std::string> base_url,
+                 bool main_content = false) {
+    velkaron::clean::RenderOptions options;
+    options.list_bullets = list_bullets;
+    options.alt_text = alt_text;
+    options.links = links;
+    options.form_fields = form_fields;
+    options.noscript = noscript;
+    std::optional<velkaron::url::BaseUrl> base;
+    if (tree != nullptr) base = velkaron::url::document_base(*tree, base_url.value_or(""));
+    if (base) options.base = &*base;
+    auto render = [&]() -> std::string {
+        if (!main_content || tree == nullptr) return Render(node, options);
+        const velkaron::clean::MainContent found = velkaron::clean::find_main_content(*tree);
+        if (found.root == nullptr) return {};
+        options.drop = [&found](const GumboNode* n) { return found.is_boilerplate(n); };
+        return Render(found.root, options);
+    };
+    std::string out;
+    if (writes_long(tree, node)) {
+        py::gil_scoped_release released;
+        out = render();
+    } else {
+        out = render();
+    }
+    return utf8(out);
+}
+
+template <std::string (*Render)(const GumboNode*, const velkaron::clean::RenderOptions&)>
+py::str node_rendered(const Node& node, bool list_bullets, bool alt_text, bool links,
+                      bool form_fields, bool noscript, std::optional<std::string> base_url) {
+    return rendered<Render>(node.owner(), node.gumbo(), list_bullets, alt_text, links,
+                            form_fields, noscript, std::move(base_url));
+}
+
+template <std::string (*Render)(const GumboNode*, const velkaron::clean::RenderOptions&)>
+py::str tree_rendered(const Tree& tree, bool list_bullets, bool alt_text, bool links,
+                      bool form_fields, bool noscript, std::optional<std::string> base_url,
+                      bool main_content) {
+    return rendered<Render>(&tree, document_of(tree), list_bullets, alt_text, links,
+                            form_fields, noscript, std::move(base_url), main_content);
 }
 
 // velkaron.parse's helpers: the test for bytes that need no decoding, and the <meta> prescan.
@@ -287,6 +336,15 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
     py::register_exception<velkaron::select::SelectorError>(m, "SelectorError", PyExc_ValueError);
 
     const AttributeMap no_attributes;
+    const auto render_keywords = [](auto& type, const char* name, auto function, const char* doc,
+                                    auto... more) {
+        type.def(name, function, doc, py::kw_only(), "list_bullets"_a = true, "alt_text"_a = true,
+                 "links"_a = false, "form_fields"_a = false, "noscript"_a = false,
+                 "base_url"_a = py::none(), more...);
+    };
+    const char* plain_text_doc = "The text a reader sees: blocks on their own lines, whitespace "
+                                 "collapsed, hidden elements left out";
+    const char* markdown_doc = "The content as CommonMark with GitHub tables";
 
     m.def("parse_many", &parse_many,
           "Parse every text into a Tree on up to `threads` native threads (0: one per core)",
@@ -332,6 +390,15 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
             for (const GumboNode* n : velkaron::clean::find_main_content(t).boilerplate)
                 nodes.push_back(t.wrap_node(const_cast<GumboNode*>(n)));
             return nodes; });
+}
+
+             "Get number of indexed elements");
+    render_keywords(tree, "plain_text", &tree_rendered<velkaron::clean::plain_text>, plain_text_doc,
+                    "main_content"_a = false);
+    render_keywords(tree, "markdown", &tree_rendered<velkaron::clean::markdown>, markdown_doc,
+                    "main_content"_a = false);
+    render_keywords(node, "plain_text", &node_rendered<velkaron::clean::plain_text>, plain_text_doc);
+    render_keywords(node, "markdown", &node_rendered<velkaron::clean::markdown>, markdown_doc);
     velkaron::fast::def_property<&Tree::get_root>(tree, "root", "The root element of the document");
     velkaron::fast::def<&Tree::get_root>(tree, "get_root", "Get the root node of the parsed HTML tree");
     velkaron::fast::def<&Tree::select>(tree, "select",

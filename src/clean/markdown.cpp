@@ -1,0 +1,429 @@
+// Markdown: CommonMark with GitHub tables and strikethrough.
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "clean/markdown_escape.h"
+#include "clean/output.h"
+#include "clean/render.h"
+#include "clean/render_common.h"
+#include "clean/render_walk.h"
+#include "clean/table_shapes.h"
+
+namespace velkaron::clean {
+
+namespace {
+
+std::size_t longest_run(std::string_view text, char c) {
+    std::size_t longest = 0, current = 0;
+    for (char x : text) {
+        current = x == c ? current + 1 : 0;
+        longest = std::max(longest, current);
+    }
+    return longest;
+}
+
+// A link destination: spaces, angle brackets and controls percent-encoded, parentheses and
+// backslashes escaped, so any URL reads back whole.
+void append_destination(std::string& out, std::string_view url) {
+    static const char hex[] = "0123456789ABCDEF";
+    for (char c : url) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u <= ' ' || c == '<' || c == '>' || u == 0x7F) {
+            out += '%';
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else {
+            if (c == '(' || c == ')' || c == '\\') out += '\\';
+            out += c;
+        }
+    }
+}
+
+std::string link_tail(std::string_view url, const char* title) {
+    std::string tail = "](";
+    append_destination(tail, url);
+    if (title != nullptr && *title != '\0') {
+        tail += " \"";
+        for (const char* c = title; *c != '\0'; ++c) {
+            if (*c == '"' || *c == '\\') tail += '\\';
+            tail += (*c == '\n' || *c == '\r') ? ' ' : *c;
+        }
+        tail += '"';
+    }
+    tail += ')';
+    return tail;
+}
+
+// The language of a code block: a "language-x", "lang-x" or "highlight-x" class on the
+// block, on its first code element or on the two elements around it.
+std::string code_language(const GumboNode* pre) {
+    std::vector<const GumboNode*> candidates{pre};
+    const GumboVector& children = pre->v.element.children;
+    if (children.length > 0 && is_element_node(child_at(&children, 0))) {
+        candidates.push_back(child_at(&children, 0));
+    }
+    for (const GumboNode* up = pre->parent; up != nullptr && candidates.size() < 4; up = up->parent) {
+        if (is_element_node(up)) candidates.push_back(up);
+    }
+    for (const GumboNode* element : candidates) {
+        const char* classes = attribute_value(element, "class");
+        if (classes == nullptr) continue;
+        std::string_view rest(classes);
+        while (!rest.empty()) {
+            const std::size_t end = std::min(rest.find_first_of(" \t\n\f\r"), rest.size());
+            const std::string_view token = rest.substr(0, end);
+            for (std::string_view prefix : {"language-", "lang-", "highlight-"}) {
+                if (token.size() > prefix.size() && token.substr(0, prefix.size()) == prefix &&
+                    token.find('`') == std::string_view::npos) {
+                    return std::string(token.substr(prefix.size()));
+                }
+            }
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+        }
+    }
+    return {};
+}
+
+bool is_structure(Role role) {
+    switch (role) {
+        case Role::heading: case Role::list: case Role::list_item: case Role::term:
+        case Role::definition: case Role::table: case Role::row: case Role::cell:
+        case Role::blockquote: case Role::preformatted: case Role::rule:
+            return true;
+        default:
+            return false;
+    }
+}
+
+class Markdown {
+public:
+    explicit Markdown(const RenderOptions& options)
+        : options(options), out(append_markdown_escaped, "\\"), shapes(options) {}
+
+    bool open(const GumboNode* element, TagRule rule) {
+        if (is_structure(rule.role)) {
+            // Inside a link, a heading or a table cell blocks flow as text; inside code all
+            // markup does.
+            const bool flat = out.inline_depth > 0 || kept > 0;
+            flattened.push_back(flat);
+            if (flat) {
+                if (rule.role == Role::cell || rule.role == Role::row) out.space();
+                return true;
+            }
+            return open_structure(element, rule);
+        }
+        if (kept > 0 || code_starts.size() > 0) {
+            if (rule.role == Role::line_break) line_break();
+            return rule.role != Role::line_break;
+        }
+        return open_inline(element, rule);
+    }
+
+    void close(const GumboNode* element, TagRule rule) {
+        if (is_structure(rule.role)) {
+            const bool flat = flattened.back();
+            flattened.pop_back();
+            if (!flat) close_structure(element, rule);
+            return;
+        }
+        if (kept > 0) return;
+        if (!code_starts.empty()) {
+            if (rule.role == Role::code && code_owner.back() == element) close_code();
+            return;
+        }
+        close_inline(element, rule);
+    }
+
+    void text(const GumboNode* node) {
+        const char* text = node->v.text.text;
+        if (text == nullptr) return;
+        if (kept > 0) out.preformatted(text);
+        else out.text(text);
+    }
+
+    std::string take() { return out.take(); }
+
+private:
+    bool open_structure(const GumboNode* element, TagRule rule) {
+        switch (rule.role) {
+            case Role::heading:
+                out.block(2);
+                out.structure(std::string(rule.level, '#') + " ");
+                ++out.inline_depth;
+                return true;
+            case Role::list:
+                out.block(lists.inside() ? 1 : 2);
+                lists.open(element, rule.level == 1);
+                return true;
+            case Role::list_item: {
+                out.block(1);
+                std::string marker = lists.next_marker("- ");
+                const std::size_t width = marker.size();
+                out.push_prefix(std::move(marker), std::string(width, ' '));
+                return true;
+            }
+            case Role::term:
+                out.block(2);
+                out.open_mark("**");
+                return true;
+            case Role::definition:
+                out.block(2);
+                out.push_prefix(": ", "  ");
+                return true;
+            case Role::table:
+                out.block(2);
+                tables.push_back({shapes.of(element), 0, 0});
+                return true;
+            case Role::row:
+                out.block(tables.empty() || tables.back().shape.layout ? 2 : 1);
+                if (!tables.empty()) tables.back().cells = 0;
+                return true;
+            case Role::cell:
+                open_cell();
+                return true;
+            case Role::blockquote:
+                out.block(2);
+                out.push_prefix("> ", "> ");
+                return true;
+            case Role::preformatted:
+                open_code_block(element);
+                return true;
+            default:  // rule
+                out.block(2);
+                out.structure("---");
+                out.block(2);
+                return false;
+        }
+    }
+
+    void close_structure(const GumboNode*, TagRule rule) {
+        switch (rule.role) {
+            case Role::heading:
+                --out.inline_depth;
+                out.block(2);
+                break;
+            case Role::list:
+                lists.close();
+                out.block(lists.inside() ? 1 : 2);
+                break;
+            case Role::list_item:
+                out.pop_prefix();
+                out.block(1);
+                break;
+            case Role::term:
+                out.close_mark();
+                out.block(2);
+                break;
+            case Role::definition: case Role::blockquote:
+                out.pop_prefix();
+                out.block(2);
+                break;
+            case Role::table:
+                tables.pop_back();
+                out.block(2);
+                break;
+            case Role::row:
+                close_row();
+                break;
+            case Role::cell:
+                if (grid()) {
+                    --out.inline_depth;
+                    --out.pipe_depth;
+                } else {
+                    out.block(2);
+                }
+                break;
+            case Role::preformatted:
+                --kept;
+                --out.literal_depth;
+                out.block(1);
+                out.structure(fences.back());
+                fences.pop_back();
+                out.block(2);
+                break;
+            default:
+                break;
+        }
+    }
+
+    bool open_inline(const GumboNode* element, TagRule rule) {
+        switch (rule.role) {
+            case Role::block: case Role::paragraph: case Role::definition_list:
+                out.block(2);
+                return true;
+            case Role::line_break:
+                line_break();
+                return false;
+            case Role::strong: out.open_mark("**"); return true;
+            case Role::emphasis: out.open_mark("*"); return true;
+            case Role::deleted: out.open_mark("~~"); return true;
+            case Role::code:
+                out.inline_markup("`");
+                code_starts.push_back(out.buffer().size() - 1);
+                code_owner.push_back(element);
+                ++out.literal_depth;
+                return true;
+            case Role::link:
+                if (attribute_value(element, "href") == nullptr) return true;
+                out.inline_markup("[");
+                ++out.inline_depth;
+                return true;
+            case Role::image:
+                write_image(element);
+                return false;
+            case Role::area:
+                write_area(element);
+                return false;
+            case Role::input:
+                if (options.form_fields) out.text(input_value(element));
+                return false;
+            case Role::select:
+                if (options.form_fields) out.text(selected_options(element));
+                return false;
+            case Role::textarea:
+                return options.form_fields;
+            default:
+                return true;
+        }
+    }
+
+    void close_inline(const GumboNode* element, TagRule rule) {
+        switch (rule.role) {
+            case Role::block: case Role::paragraph: case Role::definition_list:
+                out.block(2);
+                break;
+            case Role::strong: case Role::emphasis: case Role::deleted:
+                out.close_mark();
+                break;
+            case Role::link: {
+                const char* href = attribute_value(element, "href");
+                if (href == nullptr) break;
+                --out.inline_depth;
+                out.glued(link_tail(link_target(options, href), attribute_value(element, "title")));
+                break;
+            }
+            default:
+                break;
+        }
+    }
+
+    void line_break() {
+        if (kept > 0) out.preformatted("\n");
+        else out.line_break();
+    }
+
+    bool grid() const { return !tables.empty() && !tables.back().shape.layout; }
+
+    void open_cell() {
+        if (!grid()) {
+            out.block(2);
+            return;
+        }
+        Table& table = tables.back();
+        out.separator(table.cells++ == 0 ? "| " : " | ");
+        ++out.inline_depth;
+        ++out.pipe_depth;
+    }
+
+    void close_row() {
+        if (!grid()) {
+            out.block(2);
+            return;
+        }
+        Table& table = tables.back();
+        for (unsigned int i = table.cells; i < table.shape.columns; ++i) {
+            out.separator(i == 0 ? "| " : " | ");
+        }
+        out.glued(" |");
+        if (table.rows++ == 0) {
+            std::string delimiter = "|";
+            for (unsigned int i = 0; i < table.shape.columns; ++i) delimiter += " --- |";
+            out.block(1);
+            out.structure(delimiter);
+        }
+        out.block(1);
+    }
+
+    void open_code_block(const GumboNode* pre) {
+        const std::size_t backticks = longest_run(collapsed_text(pre), '`');
+        fences.push_back(std::string(std::max<std::size_t>(3, backticks + 1), '`'));
+        out.block(2);
+        out.structure(fences.back() + code_language(pre));
+        out.block(1);
+        ++kept;
+        ++out.literal_depth;
+    }
+
+    void close_code() {
+        code_owner.pop_back();
+        const std::size_t at = code_starts.back();
+        code_starts.pop_back();
+        --out.literal_depth;
+        std::string& buffer = out.buffer();
+        const std::string_view content(buffer.data() + at + 1, buffer.size() - at - 1);
+        if (content.empty()) {
+            buffer.erase(at);
+            return;
+        }
+        const bool pad = content.front() == '`' || content.back() == '`' ||
+                         (content.front() == ' ' && content.back() == ' ');
+        const std::string fence(longest_run(content, '`') + 1, '`');
+        const std::string opening = pad ? fence + " " : fence;
+        buffer.replace(at, 1, opening);
+        out.glued(pad ? " " + fence : fence);
+    }
+
+    void write_image(const GumboNode* image) {
+        const char* src = attribute_value(image, "src");
+        const char* alt = attribute_value(image, "alt");
+        if (src == nullptr) {
+            if (alt != nullptr && options.alt_text) out.text(alt);
+            return;
+        }
+        out.inline_markup("![");
+        ++out.inline_depth;
+        if (alt != nullptr) out.text(alt);
+        --out.inline_depth;
+        out.glued(link_tail(link_target(options, src), attribute_value(image, "title")));
+    }
+
+    void write_area(const GumboNode* area) {
+        const char* href = attribute_value(area, "href");
+        const char* alt = attribute_value(area, "alt");
+        if (href == nullptr) {
+            if (alt != nullptr && options.alt_text) out.text(alt);
+            return;
+        }
+        out.inline_markup("[");
+        if (alt != nullptr) out.text(alt);
+        out.glued(link_tail(link_target(options, href), nullptr));
+    }
+
+    struct Table {
+        const TableShape& shape;
+        unsigned int cells, rows;
+    };
+
+    const RenderOptions& options;
+    Output out;
+    TableShapes shapes;
+    ListCounter lists;
+    std::vector<Table> tables;
+    std::vector<bool> flattened;
+    std::vector<std::string> fences;
+    std::vector<std::size_t> code_starts;
+    std::vector<const GumboNode*> code_owner;
+    int kept = 0;  // inside code blocks
+};
+
+}  // namespace
+
+std::string markdown(const GumboNode* start, const RenderOptions& options) {
+    Markdown renderer(options);
+    render_walk(start, options, renderer);
+    return renderer.take();
+}
+
+}  // namespace velkaron::clean

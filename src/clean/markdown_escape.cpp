@@ -1,0 +1,71 @@
+#include "clean/markdown_escape.h"
+
+#include <cctype>
+
+namespace velkaron::clean {
+
+namespace {
+
+bool is_alnum(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// A run that would begin a block at the start of a line: "#", "##"..., ">", "-", "+", "*",
+// "1." or "1)", or a rule or setext underline of '-', '=' or '_'.
+bool opens_block(std::string_view run) {
+    const char first = run.front();
+    if (first == '>' ) return true;
+    const std::size_t same = run.find_first_not_of(first);
+    if (same == std::string_view::npos) {
+        if (first == '#') return run.size() <= 6;
+        return first == '-' || first == '+' || first == '*' || first == '=' || first == '_';
+    }
+    std::size_t digits = run.find_first_not_of("0123456789");
+    return digits > 0 && digits <= 9 && digits + 1 == run.size() &&
+           (run[digits] == '.' || run[digits] == ')');
+}
+
+bool needs_escape(std::string_view run, std::size_t i, bool pipes) {
+    const char c = run[i];
+    const char next = i + 1 < run.size() ? run[i + 1] : ' ';
+    const char previous = i > 0 ? run[i - 1] : ' ';
+    switch (c) {
+        case '\\': case '`': case '*': case '[': case ']':
+            return true;
+        case '_':
+            return !is_alnum(previous) || !is_alnum(next);
+        case '<':
+            return std::isalpha(static_cast<unsigned char>(next)) || next == '/' || next == '!' ||
+                   next == '?';
+        case '&':
+            return is_alnum(next) || next == '#';
+        case '~':
+            return next == '~';
+        case '|':
+            return pipes;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+void append_markdown_escaped(std::string& out, std::string_view run, bool line_start, bool pipes) {
+    std::size_t i = 0;
+    if (line_start && opens_block(run)) {
+        const std::size_t marker = run.find_first_of(".)") != std::string_view::npos &&
+                                           std::isdigit(static_cast<unsigned char>(run.front()))
+                                       ? run.find_first_of(".)")
+                                       : 0;
+        out.append(run.substr(0, marker));
+        out += '\\';
+        out += run[marker];
+        i = marker + 1;
+    }
+    for (; i < run.size(); ++i) {
+        if (needs_escape(run, i, pipes)) out += '\\';
+        out += run[i];
+    }
+}
+
+}  // namespace velkaron::clean

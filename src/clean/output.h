@@ -1,0 +1,93 @@
+#pragma once
+
+// The buffer both renderers write into, and the layout rules they share: whitespace collapsed
+// as browsers collapse it (or kept, in preformatted text), breaks between blocks asked for and
+// written only when more content follows (so no trailing spaces, no doubled blank lines),
+// line prefixes for list markers and quotes, and inline marks (emphasis delimiters) that are
+// written next to their first character, dropped when Markdown could not read them there,
+// and closed and reopened around paragraph breaks.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkaron::clean {
+
+// Writes one run of text (no whitespace in it) with whatever escaping the output needs.
+using EscapeRun = void (*)(std::string& out, std::string_view run, bool line_start, bool pipes);
+
+class Output {
+public:
+    // `hard_break` is written at the end of a line a line break ends (Markdown's backslash).
+    Output(EscapeRun escape, std::string_view hard_break);
+
+    // Text from the page: whitespace collapsed, or kept as it is.
+    void text(std::string_view text);
+    void preformatted(std::string_view text);
+
+    void space();                  // collapsible space
+    void block(int lines);         // 1: own line, 2: blank line before what follows
+    void line_break();             // br
+
+    // Markup: `structure` begins a line's content (heading marker, table row), `inline_markup`
+    // stands among text (link brackets), `glued` closes what came before, ahead of any pending
+    // space (link targets, closing backticks).
+    void structure(std::string_view markup);
+    void inline_markup(std::string_view markup);
+    void glued(std::string_view markup);
+    // Between table cells: any pending space is dropped.
+    void separator(std::string_view markup);
+
+    // Line prefixes: `first` on the first line written inside, `rest` on the others.
+    void push_prefix(std::string first, std::string rest);
+    void pop_prefix();
+
+    void open_mark(std::string_view delimiter);
+    void close_mark();
+
+    // Nesting counters: inline (blocks and breaks become spaces), literal (no escaping),
+    // pipes (table cells: escape '|' even in code).
+    int inline_depth = 0;
+    int literal_depth = 0;
+    int pipe_depth = 0;
+
+    std::string& buffer() { return out; }
+    std::string take() { return std::move(out); }
+
+private:
+    struct Prefix {
+        std::string first, rest;
+        bool used = false;
+    };
+    struct Mark {
+        std::string_view delimiter;
+        bool written = false, dropped = false;
+        std::size_t at = 0;
+    };
+    // A closing delimiter after punctuation reads as one only if no letter follows it.
+    struct CloseCheck {
+        bool active = false;
+        std::size_t open_at = 0, close_at = 0, length = 0;
+    };
+
+    void begin_content();           // pending breaks, line prefixes, pending space
+    void write_breaks();
+    void write_prefixes();
+    void before_visible(char next); // deferred marks, then the close check
+    void settle_close_check(char next);
+
+    std::string out;
+    EscapeRun escape;
+    std::string_view hard_break;
+    int pending_lines = 0;
+    bool pending_hard = false;
+    bool pending_space = false;
+    bool line_open = false;         // prefixes written on this line
+    bool line_has_content = false;
+    std::vector<Prefix> prefixes;
+    std::vector<Mark> marks;
+    CloseCheck check;
+};
+
+}  // namespace velkaron::clean

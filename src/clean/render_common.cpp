@@ -1,0 +1,101 @@
+#include "clean/render_common.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+#include "clean/tag_rules.h"
+#include "node/gumbo_access.h"
+#include "url/url.h"
+
+
+namespace velkaron::clean {
+
+void ListCounter::open(const GumboNode* list, bool ordered) {
+    long long first = 1;
+    const char* start = ordered ? attribute_value(list, "start") : nullptr;
+    if (start != nullptr) {
+        char* end = nullptr;
+        const long long value = std::strtoll(start, &end, 10);
+        // Markdown numbers have at most nine digits; larger starts count from 1.
+        if (end != start && value >= 0 && value <= 999999999) first = value;
+    }
+    lists.push_back({ordered, first});
+}
+
+void ListCounter::close() {
+    if (!lists.empty()) lists.pop_back();
+}
+
+std::string ListCounter::next_marker(const char* bullet) {
+    if (lists.empty() || !lists.back().ordered) return bullet;
+    List& list = lists.back();
+    std::string marker = std::to_string(list.next) + ". ";
+    if (list.next < 999999999) ++list.next;
+    return marker;
+}
+
+std::string input_value(const GumboNode* input) {
+    const char* type = attribute_value(input, "type");
+    if (type != nullptr) {
+        for (const char* unseen : {"hidden", "password", "checkbox", "radio", "file", "image"}) {
+            if (strcasecmp(type, unseen) == 0) return {};
+        }
+    }
+    const char* value = attribute_value(input, "value");
+    return value != nullptr ? value : "";
+}
+
+std::string collapsed_text(const GumboNode* node) {
+    std::string text;
+    std::vector<const GumboNode*> stack{node};
+    while (!stack.empty()) {
+        const GumboNode* current = stack.back();
+        stack.pop_back();
+        if (is_text_like_node(current)) {
+            for (const char* c = current->v.text.text; c != nullptr && *c != '\0'; ++c) {
+                const bool blank = *c == ' ' || *c == '\n' || *c == '\t' || *c == '\r' || *c == '\f';
+                if (!blank) text += *c;
+                else if (!text.empty() && text.back() != ' ') text += ' ';
+            }
+            continue;
+        }
+        const GumboVector* children = children_of(current);
+        if (children == nullptr) continue;
+        for (unsigned int i = children->length; i > 0; --i) stack.push_back(child_at(children, i - 1));
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+std::string selected_options(const GumboNode* select) {
+    std::vector<const GumboNode*> options;
+    std::vector<const GumboNode*> stack{select};
+    while (!stack.empty()) {
+        const GumboNode* current = stack.back();
+        stack.pop_back();
+        if (is_element_node(current) && current->v.element.tag == GUMBO_TAG_OPTION) {
+            options.push_back(current);
+            continue;
+        }
+        const GumboVector* children = children_of(current);
+        if (children == nullptr) continue;
+        for (unsigned int i = children->length; i > 0; --i) stack.push_back(child_at(children, i - 1));
+    }
+    std::string shown;
+    for (const GumboNode* option : options) {
+        if (first_attribute_named(option, "selected") == nullptr) continue;
+        if (!shown.empty()) shown += ", ";
+        shown += collapsed_text(option);
+    }
+    if (shown.empty() && !options.empty()) shown = collapsed_text(options.front());
+    return shown;
+}
+
+std::string link_target(const RenderOptions& options, const char* href) {
+    if (href == nullptr) return {};
+    if (options.base != nullptr) return options.base->resolve(href);
+    return href;
+}
+
+}  // namespace velkaron::clean

@@ -1,0 +1,44 @@
+#pragma once
+
+// What both renderers read from elements the same way: list numbering, form values, link
+// targets.
+
+#include <gumbo.h>
+
+#include <string>
+#include <vector>
+
+#include "clean/render.h"
+
+namespace velkaron::clean {
+
+// The marker of each list item, counted per open list.
+class ListCounter {
+public:
+    void open(const GumboNode* list, bool ordered);
+    void close();
+    bool inside() const { return !lists.empty(); }
+    std::size_t depth() const { return lists.size(); }
+    // "1. " numbered from `start`, or `bullet` for unordered lists and items outside any list.
+    std::string next_marker(const char* bullet);
+
+private:
+    struct List {
+        bool ordered;
+        long long next;
+    };
+    std::vector<List> lists;
+};
+
+// What a form field shows: an input's value (hidden, password and choice inputs show none),
+// the selected options of a select (its first option when none is selected).
+std::string input_value(const GumboNode* input);
+std::string selected_options(const GumboNode* select);
+
+// The href made absolute against the options' base when there is one.
+std::string link_target(const RenderOptions& options, const char* href);
+
+// Text of the text children below `node`, whitespace collapsed.
+std::string collapsed_text(const GumboNode* node);
+
+}  // namespace velkaron::clean
