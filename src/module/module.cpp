@@ -390,9 +390,6 @@ PYBIND11_MODULE(_velkaron, m, py::multiple_interpreters::not_supported()) {
             for (const GumboNode* n : velkaron::clean::find_main_content(t).boilerplate)
                 nodes.push_back(t.wrap_node(const_cast<GumboNode*>(n)));
             return nodes; });
-}
-
-             "Get number of indexed elements");
     render_keywords(tree, "plain_text", &tree_rendered<velkaron::clean::plain_text>, plain_text_doc,
                     "main_content"_a = false);
     render_keywords(tree, "markdown", &tree_rendered<velkaron::clean::markdown>, markdown_doc,
