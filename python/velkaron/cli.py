@@ -160,6 +160,7 @@ class Options:
     absolute: bool = False  # links: resolved against the page's base
     base_url: str | None = None  # links, text, markdown: the page's own address
     links: bool = False  # text: each link's URL after its text
+    main: bool = False  # text, markdown: the main content only
 
 
 def _stats(tree: Tree, root: Node, opts: Options, size: int, encoding: str,
@@ -196,7 +197,7 @@ def _urls(values: Iterable[str]) -> Iterator[str]:
 
 def _text(tree: Tree, root: Node, opts: Options) -> Iterator[str]:
     if not opts.pieces:
-        yield tree.plain_text(links=opts.links, base_url=opts.base_url)
+        yield tree.plain_text(links=opts.links, base_url=opts.base_url, main_content=opts.main)
         return
     pieces = text_pieces(root, opts.with_code)
     if opts.strip:
@@ -248,7 +249,7 @@ def answer(tree: Tree, opts: Options, file_name: str, size: int, parse_seconds: 
     if opts.command == "text":
         return list(_text(tree, root, opts))
     if opts.command == "markdown":
-        return [tree.markdown(base_url=opts.base_url)]
+        return [tree.markdown(base_url=opts.base_url, main_content=opts.main)]
     if opts.command == "count":
         return [str(root.count_elements_by_tag((opts.tag or "").lower()))]
     if opts.command == "select":
@@ -478,6 +479,7 @@ def build_parser(prog: str = "velkaron") -> tuple[argparse.ArgumentParser,
     p.add_argument("--links", action="store_true",
                    help="follow each link's text with its absolute URL in angle brackets")
     _add_base_url(p)
+    _add_main(p)
     p.add_argument("-s", "--separator", type=_separator, default=None, metavar="S",
                    help=r"print the text pieces with S between them; \n and \t are understood")
     p.add_argument("--strip", action="store_true",
@@ -490,6 +492,7 @@ def build_parser(prog: str = "velkaron") -> tuple[argparse.ArgumentParser,
                        description="Print the page as Markdown (CommonMark with GitHub tables), "
                                    "links and images made absolute when a base is known.")
     _add_base_url(p)
+    _add_main(p)
     _add_files(p)
 
     p = command("count", help="number of elements with a tag",
@@ -535,6 +538,12 @@ def _add_base_url(parser: argparse.ArgumentParser) -> None:
     parser.add_argument("--base-url", metavar="URL",
                         help="the page's address, for relative links (a <base href> in the "
                              "page is resolved against it)")
+
+
+def _add_main(parser: argparse.ArgumentParser) -> None:
+    parser.add_argument("--main", action="store_true",
+                        help="only the page's main content, without menus, footers, share bars "
+                             "and the like (nothing for a page without main content)")
 
 
 def _add_files(parser: argparse.ArgumentParser) -> None:
@@ -629,6 +638,7 @@ def main(argv: Sequence[str] | None = None, prog: str = "velkaron") -> int:
         absolute=getattr(args, "absolute", False),
         base_url=getattr(args, "base_url", None),
         links=getattr(args, "links", False),
+        main=getattr(args, "main", False),
     )
     tasks = _tasks(args.files, sys.stdin.buffer)
     several = len(tasks) > 1
