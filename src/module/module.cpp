@@ -23,7 +23,9 @@
 #include "module/initialised_caster.h"
 #include "module/node_caster.h"
 #include "module/node_class.h"
+#include "module/node_attributes.h"
 #include "module/node_type.h"
+#include "module/output_calls.h"
 #include "module/tree_holder.h"
 #include "node/describe.h"
 #include "node/gumbo_access.h"
@@ -31,8 +33,6 @@
 #include "node/tag_name.h"
 #include "serialize/html_writer.h"
 #include "select/selector.h"
-#include "url/links.h"
-#include "url/url.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -41,6 +41,16 @@ using velkaron::MarkupLimits;
 using velkaron::Node;
 using velkaron::Tree;
 using velkaron::TreeHolder;
+using velkaron::module::attribute_or;
+using velkaron::module::attribute_or_key_error;
+using velkaron::module::attrs_of;
+using velkaron::module::document_of;
+using velkaron::module::links_of;
+using velkaron::module::node_rendered;
+using velkaron::module::tag_of;
+using velkaron::module::tree_rendered;
+using velkaron::module::utf8;
+using velkaron::module::written;
 
 namespace {
 
@@ -85,115 +95,6 @@ std::string_view source_view(const py::handle& html, std::string& copy) {
 }
 
 
-// Names from the source may hold bytes that are not UTF-8; they show as U+FFFD.
-py::str utf8(const std::string& text) {
-    PyObject* decoded = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()),
-                                             "replace");
-    if (decoded == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::str>(decoded);
-}
-
-GumboNode* document_of(const Tree& tree) {
-    GumboNode* root = tree.root_element();
-    return root != nullptr ? root->parent : nullptr;
-}
-
-// Markup is written into one buffer per thread, kept between calls, so a large page's output
-// lands in memory already mapped rather than in a string grown afresh page by page. A buffer
-// grown past this is let go after the call.
-constexpr std::size_t kept_markup_bytes = std::size_t{64} << 20;
-
-// Writing a large page's markup reads only its parsed tree, which no Python code can change,
-// so other threads run meanwhile; a small one is written faster than the lock changes hands.
-constexpr std::uint64_t elements_worth_unlocking = 5000;
-
-bool writes_long(const Tree* tree, const GumboNode* node) {
-    if (tree == nullptr || tree->get_indexed_element_count() < elements_worth_unlocking) return false;
-    return node == tree->root_element() || node == document_of(*tree);
-}
-
-template <typename Append>
-py::str written(const Tree* tree, const GumboNode* node, Append append) {
-    thread_local std::string out;
-    out.clear();
-    if (writes_long(tree, node)) {
-        py::gil_scoped_release released;
-        append(node, out);
-    } else {
-        append(node, out);
-    }
-    py::str markup = utf8(out);
-    if (out.capacity() > kept_markup_bytes) std::string().swap(out);
-    return markup;
-}
-
-// Resolving a large page's links reads only its parsed tree, as writing its markup does.
-py::list links_of(const Tree& tree, const std::optional<std::string>& base_url) {
-    std::vector<std::string> links;
-    auto resolve_all = [&]() {
-        const std::optional<velkaron::url::BaseUrl> base =
-            velkaron::url::document_base(tree, base_url.value_or(std::string()));
-        links = velkaron::url::document_links(tree, base ? &*base : nullptr);
-    };
-    if (tree.get_indexed_element_count() >= elements_worth_unlocking) {
-        py::gil_scoped_release released;
-        resolve_all();
-    } else {
-        resolve_all();
-    }
-    py::list result(links.size());
-    for (std::size_t i = 0; i < links.size(); ++i) result[i] = utf8(links[i]);
-    return result;
-}
-
-// Readable text and Markdown: options from keywords, the lock released on large pages as for
-// HTML output. With `main_content`, only the page's main content is written, its boilerplate
-// blocks left out (a page without main content gives "").
-template <std::string (*Render)(const GumboNode*, const velkaron::clean::RenderOptions&)>
-py::str rendered(const Tree* tree, const GumboNode* node, bool list_bullets, bool alt_text,
-                 bool links, bool form_fields, bool noscript, std::optional<std::string> base_url,
-                 bool main_content = false) {
-    velkaron::clean::RenderOptions options;
-    options.list_bullets = list_bullets;
-    options.alt_text = alt_text;
-    options.links = links;
-    options.form_fields = form_fields;
-    options.noscript = noscript;
-    std::optional<velkaron::url::BaseUrl> base;
-    if (tree != nullptr) base = velkaron::url::document_base(*tree, base_url.value_or(""));
-    if (base) options.base = &*base;
-    auto render = [&]() -> std::string {
-        if (!main_content || tree == nullptr) return Render(node, options);
-        const velkaron::clean::MainContent found = velkaron::clean::find_main_content(*tree);
-        if (found.root == nullptr) return {};
-        options.drop = [&found](const GumboNode* n) { return found.is_boilerplate(n); };
-        return Render(found.root, options);
-    };
-    std::string out;
-    if (writes_long(tree, node)) {
-        py::gil_scoped_release released;
-        out = render();
-    } else {
-        out = render();
-    }
-    return utf8(out);
-}
-
-template <std::string (*Render)(const GumboNode*, const velkaron::clean::RenderOptions&)>
-py::str node_rendered(const Node& node, bool list_bullets, bool alt_text, bool links,
-                      bool form_fields, bool noscript, std::optional<std::string> base_url) {
-    return rendered<Render>(node.owner(), node.gumbo(), list_bullets, alt_text, links,
-                            form_fields, noscript, std::move(base_url));
-}
-
-template <std::string (*Render)(const GumboNode*, const velkaron::clean::RenderOptions&)>
-py::str tree_rendered(const Tree& tree, bool list_bullets, bool alt_text, bool links,
-                      bool form_fields, bool noscript, std::optional<std::string> base_url,
-                      bool main_content) {
-    return rendered<Render>(&tree, document_of(tree), list_bullets, alt_text, links,
-                            form_fields, noscript, std::move(base_url), main_content);
-}
-
 // velkaron.parse's helpers: the test for bytes that need no decoding, and the <meta> prescan.
 bool utf8_valid(const py::handle& data) { return velkaron::is_valid_utf8(bytes_of(data)); }
 
@@ -210,52 +111,6 @@ py::list meta_charsets(const py::handle& data) {
 // And the late <meta> a parsed head declares, for a page whose encoding was only a guess.
 py::list head_charsets(const Tree& tree) {
     return labels_as_bytes(velkaron::head_charset_labels(tree.root_element()));
-}
-
-// Attributes in source order under the names HTML output gives them; `visit` returning true
-// ends the walk.
-template <typename Visit>
-void for_each_attribute(const Node& node, Visit&& visit) {
-    const GumboNode* element = node.gumbo();
-    if (element == nullptr ||
-        (element->type != GUMBO_NODE_ELEMENT && element->type != GUMBO_NODE_TEMPLATE)) {
-        return;
-    }
-    const GumboVector& attributes = element->v.element.attributes;
-    std::string name;
-    for (unsigned int i = 0; i < attributes.length; ++i) {
-        const GumboAttribute* attribute = velkaron::attribute_at(&attributes, i);
-        name.clear();
-        velkaron::append_attribute_name(*attribute, name);
-        if (visit(name, attribute->value != nullptr ? attribute->value : "")) return;
-    }
-}
-
-py::str tag_of(const Node& node) { return utf8(velkaron::real_tag_name(node.gumbo())); }
-
-py::dict attrs_of(const Node& node) {
-    py::dict attrs;
-    for_each_attribute(node, [&attrs](const std::string& name, const char* value) {
-        attrs[utf8(name)] = utf8(value);
-        return false;
-    });
-    return attrs;
-}
-
-py::object attribute_or(const Node& node, const std::string& wanted, const py::object& fallback) {
-    py::object found = fallback;
-    for_each_attribute(node, [&](const std::string& name, const char* value) {
-        if (name != wanted) return false;
-        found = utf8(value);
-        return true;
-    });
-    return found;
-}
-
-py::str attribute_or_key_error(const Node& node, const std::string& name) {
-    py::object value = attribute_or(node, name, py::none());
-    if (value.is_none()) throw py::key_error(name);
-    return value;
 }
 
 // Handles of one parser node compare equal whatever their Python identity.
