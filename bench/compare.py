@@ -247,6 +247,21 @@ def _modest_missing() -> dict[str, Callable]:
     return _selectolax("selectolax.parser", "HTMLParser")()
 
 
+
+def _bs4_queries(parser: str) -> dict[str, str]:
+    """What each case runs in BeautifulSoup, the same whichever parser builds the soup."""
+    return {
+        "parse": f"BeautifulSoup(html, '{parser}')",
+        "parse_links": f"[a['href'] for a in soup.find_all('{LINK_TAG}', href=True)]",
+        "find_all_tag": f"soup.find_all('{LINK_TAG}')",
+        "find_class": f"soup.find_all(class_='{CLASS_TOKEN}')",
+        "find_attr": f"soup.find_all('{ATTRIBUTE[0]}', attrs={{'{ATTRIBUTE[1]}': '{ATTRIBUTE[2]}'}})",
+        "text": "soup.get_text()",
+        "count_tag": f"len(soup.find_all('{COUNT_TAG}'))",
+        "parse_bytes": "BeautifulSoup(data, ...)",
+        "serialize": "str(soup)",
+    }
+
 LIBRARIES = [
     Library(
         "velkaron", "velkaron", "velkaron", load_velkaron,
@@ -288,31 +303,11 @@ LIBRARIES = [
     ),
     Library(
         "bs4_lxml", "bs4 + lxml", "beautifulsoup4", _bs4("lxml"),
-        {
-            "parse": "BeautifulSoup(html, 'lxml')",
-            "parse_links": f"[a['href'] for a in soup.find_all('{LINK_TAG}', href=True)]",
-            "find_all_tag": f"soup.find_all('{LINK_TAG}')",
-            "find_class": f"soup.find_all(class_='{CLASS_TOKEN}')",
-            "find_attr": f"soup.find_all('{ATTRIBUTE[0]}', attrs={{'{ATTRIBUTE[1]}': '{ATTRIBUTE[2]}'}})",
-            "text": "soup.get_text()",
-            "count_tag": f"len(soup.find_all('{COUNT_TAG}'))",
-            "parse_bytes": "BeautifulSoup(data, ...)",
-            "serialize": "str(soup)",
-        },
+        _bs4_queries("lxml"),
     ),
     Library(
         "bs4_html_parser", "bs4 + html.parser", "beautifulsoup4", _bs4("html.parser"),
-        {
-            "parse": "BeautifulSoup(html, 'html.parser')",
-            "parse_links": f"[a['href'] for a in soup.find_all('{LINK_TAG}', href=True)]",
-            "find_all_tag": f"soup.find_all('{LINK_TAG}')",
-            "find_class": f"soup.find_all(class_='{CLASS_TOKEN}')",
-            "find_attr": f"soup.find_all('{ATTRIBUTE[0]}', attrs={{'{ATTRIBUTE[1]}': '{ATTRIBUTE[2]}'}})",
-            "text": "soup.get_text()",
-            "count_tag": f"len(soup.find_all('{COUNT_TAG}'))",
-            "parse_bytes": "BeautifulSoup(data, ...)",
-            "serialize": "str(soup)",
-        },
+        _bs4_queries("html.parser"),
     ),
     Library(
         "html5lib", "html5lib", "html5lib", load_html5lib,

@@ -61,6 +61,11 @@ def run_child(library, case, timeout):
     imports, parse = PARSERS[library]
     query = QUERIES.get(case, "") if library == "velkaron" else ""
     code = CHILD.format(imports=imports, build=CASES[case], parse=parse, query=query)
+    return run_python(code, timeout)
+
+
+def run_python(code, timeout):
+    """The JSON a child interpreter prints, or what stopped it (a timeout or its last error)."""
     try:
         done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
                               timeout=timeout)

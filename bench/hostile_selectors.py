@@ -10,8 +10,8 @@ from __future__ import annotations
 
 import argparse
 import json
-import subprocess
-import sys
+
+from hostile import run_python
 
 PAGES = {
     "deep (20,000 div)": "'<div>' * 20_000 + '<p>x'",
@@ -47,14 +47,7 @@ print(json.dumps({{"seconds": time.process_time() - started, "count": count}}))
 def run_child(library: str, page: str, css: str, timeout: float) -> dict:
     imports, parse, query = LIBRARIES[library]
     code = CHILD.format(imports=imports, build=PAGES[page], parse=parse, css=css, query=query)
-    try:
-        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
-                              timeout=timeout)
-    except subprocess.TimeoutExpired:
-        return {"timeout_s": timeout}
-    if done.returncode != 0:
-        return {"error": done.stderr.strip().splitlines()[-1] if done.stderr else "failed"}
-    return json.loads(done.stdout)
+    return run_python(code, timeout)
 
 
 def show(result: dict) -> str:

@@ -199,15 +199,18 @@ private:
         return true;
     }
 
-    bool special_relative_or_authority() {
+    // "//" goes on to the authority; anything else is read again in `otherwise`.
+    bool double_slash_or(State otherwise) {
         if (c() == '/' && remaining().substr(0, 1) == "/") {
             state = State::special_authority_ignore_slashes;
             ++at;
         } else {
-            reread(State::relative);
+            reread(otherwise);
         }
         return true;
     }
+
+    bool special_relative_or_authority() { return double_slash_or(State::relative); }
 
     bool path_or_authority() {
         if (c() == '/') state = State::authority;
@@ -249,13 +252,7 @@ private:
     }
 
     bool special_authority_slashes() {
-        if (c() == '/' && remaining().substr(0, 1) == "/") {
-            state = State::special_authority_ignore_slashes;
-            ++at;
-        } else {
-            reread(State::special_authority_ignore_slashes);
-        }
-        return true;
+        return double_slash_or(State::special_authority_ignore_slashes);
     }
 
     bool special_authority_ignore_slashes() {
