@@ -6,6 +6,7 @@
 #include "node/tag_name.h"
 #include "node/tree_walk.h"
 #include "select/element_access.h"
+#include "select/form_values.h"
 
 namespace velkaron::select {
 
@@ -24,26 +25,35 @@ std::string folded(const char* value) {
     return text;
 }
 
-// An input's state from its type attribute; a missing or unknown type is the text state.
-std::string input_type(const GumboNode* input) {
-    static constexpr std::array<std::string_view, 22> known = {
-        "hidden", "text", "search", "tel", "url", "email", "password", "date", "month", "week",
-        "time", "datetime-local", "number", "range", "color", "checkbox", "radio", "file",
-        "submit", "image", "reset", "button"};
-    std::string type = folded(attribute_value(input, "type"));
-    for (std::string_view state : known) {
-        if (type == state) return type;
-    }
-    return "text";
-}
-
 bool required_applies(const GumboNode* input) {
     return !is_one_of(input_type(input), {"hidden", "range", "color", "submit", "image", "reset", "button"});
 }
 
-bool readonly_applies(const GumboNode* input) {
-    return is_one_of(input_type(input), {"text", "search", "url", "tel", "email", "password", "date",
-                                         "month", "week", "time", "datetime-local", "number"});
+bool is_ascii_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+// Whether an input's value, cleaned as its type cleans values, is empty.
+bool input_value_empty(const GumboNode* input, std::string_view type) {
+    const char* raw = attribute_value(input, "value");
+    const std::string_view value = raw != nullptr ? raw : "";
+    if (type == "number") return !is_valid_number(value);
+    // Every type showing a placeholder drops line breaks; URL and email also trim spaces.
+    const bool trims = type == "url" || type == "email";
+    for (char c : value) {
+        if (c != '\n' && c != '\r' && !(trims && is_ascii_space(c))) return false;
+    }
+    return true;
+}
+
+bool has_no_text(const GumboNode* element) {
+    const GumboVector& children = element->v.element.children;
+    for (unsigned int i = 0; i < children.length; ++i) {
+        const GumboNode* child = child_at(&children, i);
+        if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE ||
+            child->type == GUMBO_NODE_CDATA) {
+            if (child->v.text.text != nullptr && child->v.text.text[0] != '\0') return false;
+        }
+    }
+    return true;
 }
 
 bool is_form_control(const GumboNode* element) {
@@ -155,6 +165,23 @@ bool is_selected_by_default(const GumboNode* option) {
 
 }  // namespace
 
+std::string input_type(const GumboNode* input) {
+    static constexpr std::array<std::string_view, 22> known = {
+        "hidden", "text", "search", "tel", "url", "email", "password", "date", "month", "week",
+        "time", "datetime-local", "number", "range", "color", "checkbox", "radio", "file",
+        "submit", "image", "reset", "button"};
+    std::string type = folded(attribute_value(input, "type"));
+    for (std::string_view state : known) {
+        if (type == state) return type;
+    }
+    return "text";
+}
+
+bool readonly_applies(const GumboNode* input) {
+    return is_one_of(input_type(input), {"text", "search", "url", "tel", "email", "password", "date",
+                                         "month", "week", "time", "datetime-local", "number"});
+}
+
 bool is_any_link(const GumboNode* element) {
     return (is_html_tag(element, GUMBO_TAG_A) || is_html_tag(element, GUMBO_TAG_AREA)) &&
            has_attribute(element, "href");
@@ -220,6 +247,22 @@ bool is_defined(const GumboNode* element) {
                                           "font-face-src", "font-face-uri", "font-face-format",
                                           "font-face-name", "missing-glyph"});
     return !custom;
+}
+
+bool is_placeholder_shown(const GumboNode* element) {
+    const char* placeholder = attribute_value(element, "placeholder");
+    if (placeholder == nullptr || placeholder[0] == '\0') return false;
+    if (is_html_tag(element, GUMBO_TAG_TEXTAREA)) return has_no_text(element);
+    if (!is_html_tag(element, GUMBO_TAG_INPUT)) return false;
+    const std::string type = input_type(element);
+    return is_one_of(type, {"text", "search", "url", "tel", "email", "password", "number"}) &&
+           input_value_empty(element, type);
+}
+
+bool is_open(const GumboNode* element) {
+    // The parser numbers no dialog tag; it is known by name.
+    const bool dialog = is_html_tag(element, GUMBO_TAG_UNKNOWN) && equals_folded(tag_name_view(element), "dialog");
+    return (is_html_tag(element, GUMBO_TAG_DETAILS) || dialog) && has_attribute(element, "open");
 }
 
 bool matches_language(const GumboNode* element, std::string_view ranges) {

@@ -5,6 +5,7 @@
 
 #include <gumbo.h>
 
+#include <string>
 #include <string_view>
 
 namespace velkaron::select {
@@ -17,6 +18,11 @@ bool is_required(const GumboNode* element);
 bool is_optional(const GumboNode* element);
 bool is_read_write(const GumboNode* element);
 bool is_defined(const GumboNode* element);
+bool is_placeholder_shown(const GumboNode* element);
+bool is_open(const GumboNode* element);
+// An input's state from its type attribute, lower case; a missing or unknown type is "text".
+std::string input_type(const GumboNode* input);
+bool readonly_applies(const GumboNode* input);
 // `ranges`: lower-case language ranges joined by commas.
 bool matches_language(const GumboNode* element, std::string_view ranges);
 

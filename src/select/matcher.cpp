@@ -4,6 +4,7 @@
 #include "node/tag_name.h"
 #include "node/tree_walk.h"
 #include "select/element_access.h"
+#include "select/form_values.h"
 #include "select/html_states.h"
 
 namespace velkaron::select {
@@ -199,6 +200,14 @@ bool Matcher::simple_matches(const Simple& simple, const GumboNode* element) {
         case SimpleKind::read_write: return is_read_write(element);
         case SimpleKind::defined: return is_defined(element);
         case SimpleKind::lang: return matches_language(element, simple.name);
+        case SimpleKind::placeholder_shown: return is_placeholder_shown(element);
+        case SimpleKind::open: return is_open(element);
+        case SimpleKind::is_default: return forms.is_default(element);
+        case SimpleKind::indeterminate: return forms.is_indeterminate(element);
+        case SimpleKind::in_range: return range_state(element) == RangeState::in_range;
+        case SimpleKind::out_of_range: return range_state(element) == RangeState::out_of_range;
+        case SimpleKind::direction:
+            return directions.of(element) == (simple.value == "rtl" ? Direction::rtl : Direction::ltr);
         case SimpleKind::nth_child:
         case SimpleKind::nth_last_child:
         case SimpleKind::nth_of_type:

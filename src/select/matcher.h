@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "select/answer_table.h"
+#include "select/direction.h"
+#include "select/form_owners.h"
 #include "select/selector.h"
 
 namespace velkaron::select {
@@ -74,6 +76,8 @@ private:
     std::unordered_map<const GumboNode*, Places> child_places;
     std::unordered_map<const GumboNode*, Places> type_places;
     AnswerTable<bool> answers;
+    Directions directions;
+    FormStates forms;
 };
 
 }  // namespace velkaron::select

@@ -279,7 +279,8 @@ private:
         if (found == nullptr) {
             in.fail_at(start, std::string("unknown pseudo-class ':") + name + (functional ? "()" : "") + "'");
         }
-        if (functional != (found->argument != Argument::none)) {
+        const bool either = found->argument == Argument::optional_selectors;
+        if (!either && functional != (found->argument != Argument::none)) {
             in.fail_at(start, functional ? "expected no '(' after ':" + name + "'"
                                          : "expected '(' after ':" + name + "'");
         }
@@ -295,6 +296,10 @@ private:
             case Argument::nth:
             case Argument::nth_of: nth_argument(simple, pseudo.argument == Argument::nth_of); break;
             case Argument::languages: simple.name = languages(); break;
+            case Argument::direction: direction_argument(simple); break;
+            case Argument::optional_selectors:
+                if (functional) simple.nested = nested(Argument::selectors);
+                break;
         }
         out.simples.push_back(std::move(simple));
     }
@@ -356,6 +361,16 @@ private:
             return;
         }
         if (!in.accept(')')) in.fail(allow_of ? "expected 'of S' or ')' after An+B" : "expected ')' after An+B");
+    }
+
+    // :dir(ltr) or :dir(rtl); any other identifier is a direction no element has.
+    void direction_argument(Simple& simple) {
+        in.skip_whitespace();
+        if (!in.starts_identifier()) in.fail("expected a direction such as ltr or rtl");
+        simple.value = ascii_lowered(in.identifier());
+        in.skip_whitespace();
+        if (!in.accept(')')) in.fail("expected ')' after the direction");
+        if (simple.value != "ltr" && simple.value != "rtl") simple.kind = SimpleKind::never;
     }
 
     // :lang() ranges, lower case, joined by commas.

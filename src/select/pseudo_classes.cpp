@@ -5,7 +5,8 @@
 namespace velkaron::select {
 
 // Pseudo-classes by lower-case name. Those of user interaction and time never match a
-// document at rest, so they compile to `never`; :only-child and :only-of-type to two tests.
+// document at rest, so they compile to `never`, as does :local-link, since a tree knows no
+// address of its own; :only-child and :only-of-type compile to two tests.
 const PseudoClass* find_pseudo_class(std::string_view name) {
     static const std::unordered_map<std::string_view, PseudoClass> table = {
         {"root", {SimpleKind::root, Argument::none}},
@@ -21,6 +22,13 @@ const PseudoClass* find_pseudo_class(std::string_view name) {
         {"read-only", {SimpleKind::read_only, Argument::none}},
         {"read-write", {SimpleKind::read_write, Argument::none}},
         {"defined", {SimpleKind::defined, Argument::none}},
+        {"placeholder-shown", {SimpleKind::placeholder_shown, Argument::none}},
+        {"open", {SimpleKind::open, Argument::none}},
+        {"default", {SimpleKind::is_default, Argument::none}},
+        {"indeterminate", {SimpleKind::indeterminate, Argument::none}},
+        {"in-range", {SimpleKind::in_range, Argument::none}},
+        {"out-of-range", {SimpleKind::out_of_range, Argument::none}},
+        {"dir", {SimpleKind::direction, Argument::direction}},
         {"first-child", {SimpleKind::nth_child, Argument::none, 0, 1}},
         {"last-child", {SimpleKind::nth_last_child, Argument::none, 0, 1}},
         {"first-of-type", {SimpleKind::nth_of_type, Argument::none, 0, 1}},
@@ -33,7 +41,8 @@ const PseudoClass* find_pseudo_class(std::string_view name) {
         {"visited", {SimpleKind::never, Argument::none}},
         {"target", {SimpleKind::never, Argument::none}},
         {"target-within", {SimpleKind::never, Argument::none}},
-        {"current", {SimpleKind::never, Argument::none}},
+        {"local-link", {SimpleKind::never, Argument::none}},
+        {"current", {SimpleKind::never, Argument::optional_selectors}},
         {"past", {SimpleKind::never, Argument::none}},
         {"future", {SimpleKind::never, Argument::none}},
         {"playing", {SimpleKind::never, Argument::none}},

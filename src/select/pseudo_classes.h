@@ -11,7 +11,8 @@
 namespace velkaron::select {
 
 // `forgiving`: a selector list that may hold empty entries (`:is(, a)`), which match nothing.
-enum class Argument { none, selectors, forgiving, relative, nth, nth_of, languages };
+// `optional_selectors`: with or without a selector list (`:current`, `:current(p)`).
+enum class Argument { none, selectors, forgiving, relative, nth, nth_of, languages, direction, optional_selectors };
 
 struct PseudoClass {
     SimpleKind kind;

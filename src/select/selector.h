@@ -45,6 +45,13 @@ enum class SimpleKind : std::uint8_t {
     read_write,
     defined,
     lang,
+    placeholder_shown,
+    open,
+    is_default,     // checked and selected by default, and each form's default button
+    indeterminate,
+    in_range,
+    out_of_range,
+    direction,      // :dir(), with `value` "ltr" or "rtl"
     nth_child,
     nth_last_child,
     nth_of_type,
