@@ -1,6 +1,6 @@
 """CSS selectors against soupsieve (BeautifulSoup with the html5lib tree builder, so both read
 the same tree): every selector of cases/selectors.txt gives the same elements in the same order
-on a fixture page, generated pages and real pages (Debian's python3-doc, when installed). Rows
+on two fixture pages, generated pages and real pages (Debian's python3-doc, when installed). Rows
 marked where soupsieve departs from the standard state velkaron's answer on the fixture."""
 
 import glob
@@ -16,6 +16,7 @@ pytest.importorskip("html5lib")
 
 CASES = Path(__file__).parent / "cases"
 FIXTURE = CASES / "select-page.html"
+STATES = CASES / "select-states.html"  # direction, range, form and placeholder states
 REAL_PAGES = ["library/re.html", "reference/datamodel.html", "tutorial/classes.html", "index.html"]
 
 
@@ -47,6 +48,7 @@ def real_page(name):
 
 
 PAGES = {"fixture": lambda: FIXTURE.read_text(encoding="utf-8"),
+         "states": lambda: STATES.read_text(encoding="utf-8"),
          "generated-60KB": lambda: generated(60_000, 7),
          "generated-25KB": lambda: generated(25_000, 20240611),
          **{name: (lambda name=name: real_page(name)) for name in REAL_PAGES}}
