@@ -15,6 +15,10 @@ DEEP = "<div>" * 20_000 + "<p>x"
 DEEP_LIMITED = "<div>" * 5000 + "x"
 SIBLINGS = "<li>x</li>" * 50_000 + "<b>x</b>"
 NESTED_LISTS = "<ul><li>" * 3000 + "<b>x"
+BUTTONS = "<form>" + "<button>x</button>" * 50_000
+RADIOS = "<form>" + '<input type="radio" name="g">' * 50_000
+AUTO_DIRECTIONS = '<div dir="auto">' * 50_000 + "\u05e9\u05dc\u05d5\u05dd"
+INHERITED_DIRECTION = '<div dir="rtl">' + "<div>" * 50_000 + "x"
 
 CASES = [
     # page, unlimited depth, selector, matches
@@ -40,6 +44,12 @@ CASES = [
     (SIBLINGS, False, "li:is(:not(i) ~ i) ~ li", 0),
     (SIBLINGS, False, "li ~ li:not(:first-child) ~ b", 1),
     (SIBLINGS, False, "li:nth-last-child(4):has(+ li + li)", 1),
+    (BUTTONS, False, ":default", 1),
+    (RADIOS, False, ":indeterminate", 50_000),
+    (RADIOS + '<input type="radio" name="g" checked>', False, ":indeterminate", 0),
+    (AUTO_DIRECTIONS, True, ":dir(rtl)", 1),
+    (INHERITED_DIRECTION, True, ":dir(rtl)", 50_001),
+    (INHERITED_DIRECTION, True, "div:dir(ltr)", 0),
 ]
 
 
