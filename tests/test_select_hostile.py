@@ -19,6 +19,7 @@ BUTTONS = "<form>" + "<button>x</button>" * 50_000
 RADIOS = "<form>" + '<input type="radio" name="g">' * 50_000
 AUTO_DIRECTIONS = '<div dir="auto">' * 50_000 + "\u05e9\u05dc\u05d5\u05dd"
 INHERITED_DIRECTION = '<div dir="rtl">' + "<div>" * 50_000 + "x"
+OPTIONS = "<select>" + "<option>x" * 50_000
 
 CASES = [
     # page, unlimited depth, selector, matches
@@ -50,6 +51,8 @@ CASES = [
     (AUTO_DIRECTIONS, True, ":dir(rtl)", 1),
     (INHERITED_DIRECTION, True, ":dir(rtl)", 50_001),
     (INHERITED_DIRECTION, True, "div:dir(ltr)", 0),
+    (OPTIONS, False, "option:checked", 1),
+    (OPTIONS, False, ":not(:checked)", 49_999 + 4),
 ]
 
 

@@ -97,6 +97,16 @@ bool FormStates::is_indeterminate(const GumboNode* element) {
     return unsettled_radios.count(element) != 0;
 }
 
+bool FormStates::is_checked(const GumboNode* element) {
+    if (select::is_checked(element)) return true;
+    if (!is_html_tag(element, GUMBO_TAG_OPTION)) return false;
+    const GumboNode* select = owning_select(element);
+    if (select == nullptr) return false;
+    const auto [entry, fresh] = shown_options.try_emplace(select, nullptr);
+    if (fresh) entry->second = shown_by_default(select);
+    return entry->second == element;
+}
+
 void FormStates::read_document(const GumboNode* element) {
     if (read) return;
     read = true;

@@ -133,36 +133,6 @@ bool range_matches(std::string_view range, std::string_view tag) {
     return true;
 }
 
-// The select element whose list of options holds `option`: its parent, or its optgroup's.
-const GumboNode* owning_select(const GumboNode* option) {
-    const GumboNode* parent = parent_element(option);
-    if (parent != nullptr && is_html_tag(parent, GUMBO_TAG_OPTGROUP)) parent = parent_element(parent);
-    return parent != nullptr && is_html_tag(parent, GUMBO_TAG_SELECT) ? parent : nullptr;
-}
-
-// A drop-down select (neither multiple nor a list box of several rows) with no option marked
-// selected shows its first enabled option as selected.
-bool is_selected_by_default(const GumboNode* option) {
-    const GumboNode* select = owning_select(option);
-    if (select == nullptr || has_attribute(select, "multiple")) return false;
-    if (const char* size = attribute_value(select, "size")) {
-        long rows = 0;
-        const char* digit = size;
-        while (*digit == ' ' || *digit == '\t' || *digit == '\n' || *digit == '\r' || *digit == '\f') ++digit;
-        for (; *digit >= '0' && *digit <= '9' && rows < 10; ++digit) rows = rows * 10 + (*digit - '0');
-        if (rows > 1) return false;
-    }
-    const GumboNode* first_enabled = nullptr;
-    bool any_selected = false;
-    walk_elements(const_cast<GumboNode*>(select), 16, [&](GumboNode* element) {
-        if (!is_html_tag(element, GUMBO_TAG_OPTION) || owning_select(element) != select) return false;
-        if (has_attribute(element, "selected")) any_selected = true;
-        if (first_enabled == nullptr && !is_disabled(element)) first_enabled = element;
-        return any_selected;
-    });
-    return !any_selected && first_enabled == option;
-}
-
 }  // namespace
 
 std::string input_type(const GumboNode* input) {
@@ -182,15 +152,39 @@ bool readonly_applies(const GumboNode* input) {
                                          "month", "week", "time", "datetime-local", "number"});
 }
 
+const GumboNode* owning_select(const GumboNode* option) {
+    const GumboNode* parent = parent_element(option);
+    if (parent != nullptr && is_html_tag(parent, GUMBO_TAG_OPTGROUP)) parent = parent_element(parent);
+    return parent != nullptr && is_html_tag(parent, GUMBO_TAG_SELECT) ? parent : nullptr;
+}
+
+const GumboNode* shown_by_default(const GumboNode* select) {
+    if (has_attribute(select, "multiple")) return nullptr;
+    if (const char* size = attribute_value(select, "size")) {
+        long rows = 0;
+        const char* digit = size;
+        while (*digit == ' ' || *digit == '\t' || *digit == '\n' || *digit == '\r' || *digit == '\f') ++digit;
+        for (; *digit >= '0' && *digit <= '9' && rows < 10; ++digit) rows = rows * 10 + (*digit - '0');
+        if (rows > 1) return nullptr;
+    }
+    const GumboNode* first_enabled = nullptr;
+    bool any_selected = false;
+    walk_elements(const_cast<GumboNode*>(select), 16, [&](GumboNode* element) {
+        if (!is_html_tag(element, GUMBO_TAG_OPTION) || owning_select(element) != select) return false;
+        if (has_attribute(element, "selected")) any_selected = true;
+        if (first_enabled == nullptr && !is_disabled(element)) first_enabled = element;
+        return any_selected;
+    });
+    return any_selected ? nullptr : first_enabled;
+}
+
 bool is_any_link(const GumboNode* element) {
     return (is_html_tag(element, GUMBO_TAG_A) || is_html_tag(element, GUMBO_TAG_AREA)) &&
            has_attribute(element, "href");
 }
 
 bool is_checked(const GumboNode* element) {
-    if (is_html_tag(element, GUMBO_TAG_OPTION)) {
-        return has_attribute(element, "selected") || is_selected_by_default(element);
-    }
+    if (is_html_tag(element, GUMBO_TAG_OPTION)) return has_attribute(element, "selected");
     if (!is_html_tag(element, GUMBO_TAG_INPUT) || !has_attribute(element, "checked")) return false;
     const std::string type = input_type(element);
     return type == "checkbox" || type == "radio";

@@ -11,7 +11,14 @@
 namespace velkaron::select {
 
 bool is_any_link(const GumboNode* element);
+// Checked inputs and options marked selected; the option a drop-down shows when none is
+// marked is shown_by_default's.
 bool is_checked(const GumboNode* element);
+// The select element whose list of options holds `option` (its parent, or its optgroup's).
+const GumboNode* owning_select(const GumboNode* option);
+// A drop-down select (neither multiple nor a list box of several rows) with no option marked
+// selected shows its first enabled option as selected; null for other selects.
+const GumboNode* shown_by_default(const GumboNode* select);
 bool is_disabled(const GumboNode* element);
 bool is_enabled(const GumboNode* element);
 bool is_required(const GumboNode* element);

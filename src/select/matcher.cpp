@@ -191,7 +191,7 @@ bool Matcher::simple_matches(const Simple& simple, const GumboNode* element) {
         case SimpleKind::scope: return scope != nullptr ? element == scope : is_root(element);
         case SimpleKind::empty: return is_empty(element);
         case SimpleKind::any_link: return is_any_link(element);
-        case SimpleKind::checked: return is_checked(element);
+        case SimpleKind::checked: return forms.is_checked(element);
         case SimpleKind::disabled: return is_disabled(element);
         case SimpleKind::enabled: return is_enabled(element);
         case SimpleKind::required: return is_required(element);
