@@ -49,6 +49,9 @@ def real_page(name):
 
 PAGES = {"fixture": lambda: FIXTURE.read_text(encoding="utf-8"),
          "states": lambda: STATES.read_text(encoding="utf-8"),
+         # The document's language from its head, where no lang attribute reaches.
+         "pragma-language": lambda: FIXTURE.read_text(encoding="utf-8").replace(
+             '<html lang="en-GB">', '<html><meta http-equiv="Content-Language" content="de">'),
          "generated-60KB": lambda: generated(60_000, 7),
          "generated-25KB": lambda: generated(25_000, 20240611),
          **{name: (lambda name=name: real_page(name)) for name in REAL_PAGES}}

@@ -20,6 +20,8 @@ RADIOS = "<form>" + '<input type="radio" name="g">' * 50_000
 AUTO_DIRECTIONS = '<div dir="auto">' * 50_000 + "\u05e9\u05dc\u05d5\u05dd"
 INHERITED_DIRECTION = '<div dir="rtl">' + "<div>" * 50_000 + "x"
 OPTIONS = "<select>" + "<option>x" * 50_000
+LANGUAGES = '<div lang="de">' * 50_000 + "x"
+EDITABLE = "<div contenteditable>" * 50_000 + "x"
 
 CASES = [
     # page, unlimited depth, selector, matches
@@ -53,6 +55,9 @@ CASES = [
     (INHERITED_DIRECTION, True, "div:dir(ltr)", 0),
     (OPTIONS, False, "option:checked", 1),
     (OPTIONS, False, ":not(:checked)", 49_999 + 4),
+    (LANGUAGES, True, "div:lang(de)", 50_000),
+    (LANGUAGES, True, ":lang(en)", 0),
+    (EDITABLE, True, ":read-write", 50_000),
 ]
 
 

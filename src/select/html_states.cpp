@@ -94,18 +94,6 @@ bool is_enableable(const GumboNode* element) {
            is_html_tag(element, GUMBO_TAG_OPTION);
 }
 
-// The contenteditable state the element inherits or sets.
-bool is_editable(const GumboNode* element) {
-    for (const GumboNode* at = element; at != nullptr; at = parent_element(at)) {
-        const char* value = is_html(at) ? attribute_value(at, "contenteditable") : nullptr;
-        if (value == nullptr) continue;
-        const std::string state = folded(value);
-        if (state.empty() || state == "true" || state == "plaintext-only") return true;
-        if (state == "false") return false;
-    }
-    return false;
-}
-
 std::string_view next_subtag(std::string_view& rest) {
     const std::size_t dash = rest.find('-');
     const std::string_view subtag = rest.substr(0, dash);
@@ -220,7 +208,7 @@ bool is_optional(const GumboNode* element) {
            !has_attribute(element, "required");
 }
 
-bool is_read_write(const GumboNode* element) {
+bool is_read_write(const GumboNode* element, bool editable) {
     if (is_html_tag(element, GUMBO_TAG_INPUT)) {
         if (readonly_applies(element) && !has_attribute(element, "readonly") && !is_disabled(element)) {
             return true;
@@ -228,7 +216,7 @@ bool is_read_write(const GumboNode* element) {
     } else if (is_html_tag(element, GUMBO_TAG_TEXTAREA)) {
         if (!has_attribute(element, "readonly") && !is_disabled(element)) return true;
     }
-    return is_editable(element);
+    return editable;
 }
 
 bool is_defined(const GumboNode* element) {
@@ -259,11 +247,49 @@ bool is_open(const GumboNode* element) {
     return (is_html_tag(element, GUMBO_TAG_DETAILS) || dialog) && has_attribute(element, "open");
 }
 
-bool matches_language(const GumboNode* element, std::string_view ranges) {
-    const char* language = nullptr;
-    for (const GumboNode* at = element; at != nullptr && language == nullptr; at = parent_element(at)) {
-        language = attribute_value(at, "lang");
+std::optional<bool> editable_set_by(const GumboNode* element) {
+    const char* value = is_html(element) ? attribute_value(element, "contenteditable") : nullptr;
+    if (value == nullptr) return std::nullopt;
+    const std::string state = folded(value);
+    if (state.empty() || state == "true" || state == "plaintext-only") return true;
+    if (state == "false") return false;
+    return std::nullopt;
+}
+
+std::optional<const char*> language_set_by(const GumboNode* element) {
+    const char* language = attribute_value(element, "lang");
+    if (language == nullptr) return std::nullopt;
+    return language;
+}
+
+std::string pragma_language(const GumboNode* element) {
+    const GumboNode* root = element;
+    while (parent_element(root) != nullptr) root = parent_element(root);
+    std::string language;
+    const GumboVector* top = children_of(root);
+    for (unsigned int i = 0; top != nullptr && i < top->length; ++i) {
+        const GumboNode* head = child_at(top, i);
+        if (!is_element_node(head) || !is_html_tag(head, GUMBO_TAG_HEAD)) continue;
+        const GumboVector& metas = head->v.element.children;
+        for (unsigned int j = 0; j < metas.length; ++j) {
+            const GumboNode* meta = child_at(&metas, j);
+            const bool is_meta = is_element_node(meta) && is_html_tag(meta, GUMBO_TAG_META);
+            const char* equiv = is_meta ? attribute_value(meta, "http-equiv") : nullptr;
+            const char* content = equiv != nullptr ? attribute_value(meta, "content") : nullptr;
+            if (content == nullptr || folded(equiv) != "content-language") continue;
+            // A list of languages sets none; otherwise its first word is the language.
+            const std::string_view value(content);
+            if (value.find(',') != std::string_view::npos) continue;
+            const std::size_t start = value.find_first_not_of(" \t\n\f\r");
+            if (start == std::string_view::npos) continue;
+            language = std::string(value.substr(start, value.find_first_of(" \t\n\f\r", start) - start));
+        }
+        break;
     }
+    return language;
+}
+
+bool language_matches(const char* language, std::string_view ranges) {
     if (language == nullptr) return false;
     const std::string tag = folded(language);
     while (!ranges.empty()) {

@@ -196,10 +196,10 @@ bool Matcher::simple_matches(const Simple& simple, const GumboNode* element) {
         case SimpleKind::enabled: return is_enabled(element);
         case SimpleKind::required: return is_required(element);
         case SimpleKind::optional: return is_optional(element);
-        case SimpleKind::read_only: return is_html(element) && !is_read_write(element);
-        case SimpleKind::read_write: return is_read_write(element);
+        case SimpleKind::read_only: return is_html(element) && !is_read_write(element, is_editable(element));
+        case SimpleKind::read_write: return is_read_write(element, is_editable(element));
         case SimpleKind::defined: return is_defined(element);
-        case SimpleKind::lang: return matches_language(element, simple.name);
+        case SimpleKind::lang: return language_matches(element, simple.name);
         case SimpleKind::placeholder_shown: return is_placeholder_shown(element);
         case SimpleKind::open: return is_open(element);
         case SimpleKind::is_default: return forms.is_default(element);
@@ -237,6 +237,16 @@ bool Matcher::class_matches(const Simple& simple, const GumboNode* element) cons
         return found;
     });
     return found;
+}
+
+bool Matcher::language_matches(const GumboNode* element, std::string_view ranges) {
+    if (!document_language) document_language = pragma_language(element);
+    const char* fallback = document_language->empty() ? nullptr : document_language->c_str();
+    return select::language_matches(languages.of(element, language_set_by, fallback), ranges);
+}
+
+bool Matcher::is_editable(const GumboNode* element) {
+    return editable.of(element, editable_set_by, false);
 }
 
 bool Matcher::nth_matches(const Simple& simple, const GumboNode* element) {

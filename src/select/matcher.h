@@ -6,12 +6,15 @@
 #include <gumbo.h>
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "select/answer_table.h"
 #include "select/direction.h"
 #include "select/form_owners.h"
+#include "select/inherited.h"
 #include "select/selector.h"
 
 namespace velkaron::select {
@@ -78,6 +81,11 @@ private:
     AnswerTable<bool> answers;
     Directions directions;
     FormStates forms;
+    bool language_matches(const GumboNode* element, std::string_view ranges);
+    bool is_editable(const GumboNode* element);
+    Inherited<const char*> languages;
+    std::optional<std::string> document_language;
+    Inherited<bool> editable;
 };
 
 }  // namespace velkaron::select
