@@ -6,6 +6,8 @@
 
 #include <gumbo.h>
 
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -23,17 +25,22 @@ bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-using Span = std::pair<std::size_t, std::size_t>;
+// Bytes [begin, end) of the markup to be replaced by `text`.
+struct Edit {
+    std::size_t begin;
+    std::size_t end;
+    std::string text;
+};
 
 class LimitScan {
 public:
     LimitScan(std::string_view text, const MarkupLimits& limits)
         : text(text), limits(limits), nesting(limits.max_depth) {}
 
-    // The byte ranges to cut, in order and not overlapping.
-    std::vector<Span> run() {
+    // The edits, in order and not overlapping.
+    std::vector<Edit> run() {
         while ((at = text.find('<', at)) != std::string_view::npos) tag_or_markup();
-        return std::move(cuts);
+        return std::move(edits);
     }
 
 private:
@@ -57,18 +64,18 @@ private:
         }
         const std::string_view name = text.substr(name_at, name_end - name_at);
         const GumboTag tag = tag_of_name(name);
-        std::vector<Span> attribute_cuts;
         bool self_closing = false;
-        at = attributes(name_end, end_tag ? nullptr : &attribute_cuts, self_closing);
         if (end_tag) {
-            if (!nesting.end(tag, name)) cuts.emplace_back(open, at);
+            at = attributes(name_end, nullptr, self_closing);
+            std::optional<std::string> replacement = nesting.end(tag, name);
+            if (replacement) edits.push_back(Edit{open, at, std::move(*replacement)});
             return;
         }
-        if (!nesting.start(tag, name, self_closing)) {
-            cuts.emplace_back(open, at);
-        } else {
-            cuts.insert(cuts.end(), attribute_cuts.begin(), attribute_cuts.end());
-        }
+        std::vector<Edit> attribute_cuts;
+        at = attributes(name_end, &attribute_cuts, self_closing);
+        std::optional<std::string> closing = nesting.start(tag, name, self_closing);
+        if (closing) edits.push_back(Edit{open, open, std::move(*closing)});
+        for (Edit& cut : attribute_cuts) edits.push_back(std::move(cut));
         if (tag == GUMBO_TAG_PLAINTEXT) {
             at = text.size();
         } else if (holds_raw_text(tag)) {
@@ -78,7 +85,7 @@ private:
 
     // Reads attributes from `from` to the end of the tag; returns the position after it.
     // Attributes past the cap are added to `extra` (null for end tags).
-    std::size_t attributes(std::size_t from, std::vector<Span>* extra, bool& self_closing) {
+    std::size_t attributes(std::size_t from, std::vector<Edit>* extra, bool& self_closing) {
         std::size_t i = from;
         std::size_t count = 0;
         while (i < text.size()) {
@@ -102,7 +109,7 @@ private:
                 ++i;
             }
             i = value_end(i);
-            if (extra != nullptr && ++count > limits.max_attributes) extra->emplace_back(start, i);
+            if (extra != nullptr && ++count > limits.max_attributes) extra->push_back(Edit{start, i, {}});
         }
         return i;
     }
@@ -163,7 +170,7 @@ private:
     const MarkupLimits& limits;
     NestingModel nesting;
     std::size_t at = 0;
-    std::vector<Span> cuts;
+    std::vector<Edit> edits;
 };
 
 }  // namespace
@@ -173,14 +180,15 @@ std::unique_ptr<std::string> within_limits(std::string_view html, const MarkupLi
         limits.max_depth == MarkupLimits::unlimited) {
         return nullptr;
     }
-    const std::vector<Span> cuts = LimitScan(html, limits).run();
-    if (cuts.empty()) return nullptr;
+    const std::vector<Edit> edits = LimitScan(html, limits).run();
+    if (edits.empty()) return nullptr;
     auto kept = std::make_unique<std::string>();
     kept->reserve(html.size());
     std::size_t from = 0;
-    for (const auto& [begin, end] : cuts) {
-        kept->append(html, from, begin - from);
-        from = end;
+    for (const Edit& edit : edits) {
+        kept->append(html, from, edit.begin - from);
+        kept->append(edit.text);
+        from = edit.end;
     }
     kept->append(html, from, std::string::npos);
     return kept;

@@ -138,6 +138,11 @@ std::string lower_case(std::string_view name) {
     return lowered;
 }
 
+std::string closing_tag_of(GumboTag tag, const std::string& unknown_name) {
+    const std::string name = tag == GUMBO_TAG_UNKNOWN ? unknown_name : gumbo_normalized_tagname(tag);
+    return "</" + name + ">";
+}
+
 // Calls visit(b) for each bit b set in `bits`.
 template <typename Visit>
 void for_each_bit(unsigned bits, Visit&& visit) {
@@ -157,28 +162,59 @@ bool holds_raw_text(GumboTag tag) {
     }
 }
 
-bool NestingModel::start(GumboTag tag, std::string_view name, bool self_closing) {
-    close_implied_by(tag);
-    if (never_opens(tag)) return true;
-    // Self-closing syntax closes an element only inside SVG or MathML.
-    if (self_closing && (known_open[GUMBO_TAG_SVG] > 0 || known_open[GUMBO_TAG_MATH] > 0)) {
-        return true;
-    }
-    const bool dropped = kept_depth >= max_depth && !holds_raw_text(tag);
-    push(tag, tag == GUMBO_TAG_UNKNOWN ? lower_case(name) : std::string(), dropped);
-    return !dropped;
+std::size_t& NestingModel::NameCount::operator[](const Entry& entry) {
+    return entry.tag == GUMBO_TAG_UNKNOWN ? unknown[entry.unknown_name] : known[entry.tag];
 }
 
-bool NestingModel::end(GumboTag tag, std::string_view name) {
-    if (never_opens(tag)) return true;
-    const std::string unknown_name = tag == GUMBO_TAG_UNKNOWN ? lower_case(name) : std::string();
-    if (tag == GUMBO_TAG_UNKNOWN) {
-        const auto found = unknown_open.find(unknown_name);
-        if (found == unknown_open.end() || found->second == 0) return true;
-    } else if (known_open[tag] == 0) {
-        return true;
+bool NestingModel::NameCount::holds(GumboTag tag, const std::string& unknown_name) const {
+    if (tag != GUMBO_TAG_UNKNOWN) return known[tag] > 0;
+    const auto found = unknown.find(unknown_name);
+    return found != unknown.end() && found->second > 0;
+}
+
+std::optional<std::string> NestingModel::start(GumboTag tag, std::string_view name,
+                                               bool self_closing) {
+    close_implied_by(tag);
+    if (never_opens(tag)) return std::nullopt;
+    // Self-closing syntax closes an element only inside SVG or MathML.
+    if (self_closing && (open.holds(GUMBO_TAG_SVG, {}) || open.holds(GUMBO_TAG_MATH, {}))) {
+        return std::nullopt;
     }
-    return !pop_to_name(tag, unknown_name);
+    std::optional<std::string> closing;
+    // Raw-text elements hold no elements, so one more level costs nothing.
+    if (stack.size() >= max_depth && !holds_raw_text(tag)) {
+        closing = close_early();
+        // The parser sees the new end tag first, so it judges the implied closings again.
+        close_implied_by(tag);
+    }
+    push(tag, tag == GUMBO_TAG_UNKNOWN ? lower_case(name) : std::string());
+    return closing;
+}
+
+std::optional<std::string> NestingModel::end(GumboTag tag, std::string_view name) {
+    if (never_opens(tag)) return std::nullopt;
+    const std::string unknown_name = tag == GUMBO_TAG_UNKNOWN ? lower_case(name) : std::string();
+    const bool at_cap = stack.size() >= max_depth;
+    const bool closes_top = !stack.empty() && stack.back().tag == tag &&
+                            stack.back().unknown_name == unknown_name;
+    // The element at the cap is written inside those closed early; an end tag reaches them
+    // unless it closes that element itself.
+    if ((!at_cap || !closes_top) && early.holds(tag, unknown_name)) {
+        pop_closed_early_to_name(tag, unknown_name);
+        if (!at_cap) return std::string();
+        const Entry inner = pop();
+        return closing_tag_of(inner.tag, inner.unknown_name);
+    }
+    if (open.holds(tag, unknown_name)) pop_to_name(tag, unknown_name);
+    return std::nullopt;
+}
+
+std::string NestingModel::close_early() {
+    Entry entry = pop();
+    std::string closing = closing_tag_of(entry.tag, entry.unknown_name);
+    ++early[entry];
+    closed_early.push_back(std::move(entry));
+    return closing;
 }
 
 void NestingModel::close_implied_by(GumboTag tag) {
@@ -238,31 +274,39 @@ bool NestingModel::close_in_scope(unsigned category, unsigned barriers) {
     return true;
 }
 
-std::size_t& NestingModel::open_count(GumboTag tag, const std::string& unknown_name) {
-    return tag == GUMBO_TAG_UNKNOWN ? unknown_open[unknown_name] : known_open[tag];
-}
-
-void NestingModel::push(GumboTag tag, std::string unknown_name, bool dropped) {
+void NestingModel::push(GumboTag tag, std::string unknown_name) {
     const unsigned categories = categories_of(tag);
     for_each_bit(categories, [&](unsigned b) { positions[b].push_back(stack.size()); });
-    ++open_count(tag, unknown_name);
-    if (!dropped) ++kept_depth;
-    stack.push_back(Entry{tag, std::move(unknown_name), dropped, categories});
+    stack.push_back(Entry{tag, std::move(unknown_name), categories});
+    ++open[stack.back()];
 }
 
 NestingModel::Entry NestingModel::pop() {
     Entry entry = std::move(stack.back());
     stack.pop_back();
     for_each_bit(entry.categories, [&](unsigned b) { positions[b].pop_back(); });
-    --open_count(entry.tag, entry.unknown_name);
-    if (!entry.dropped) --kept_depth;
+    --open[entry];
+    // Those closed early lie inside the element one above the cap: they end with it.
+    if (stack.size() + 1 < max_depth) {
+        for (const Entry& gone : closed_early) --early[gone];
+        closed_early.clear();
+    }
     return entry;
 }
 
-bool NestingModel::pop_to_name(GumboTag tag, const std::string& unknown_name) {
+void NestingModel::pop_to_name(GumboTag tag, const std::string& unknown_name) {
     for (;;) {
         const Entry entry = pop();
-        if (entry.tag == tag && entry.unknown_name == unknown_name) return entry.dropped;
+        if (entry.tag == tag && entry.unknown_name == unknown_name) return;
+    }
+}
+
+void NestingModel::pop_closed_early_to_name(GumboTag tag, const std::string& unknown_name) {
+    for (;;) {
+        const Entry entry = std::move(closed_early.back());
+        closed_early.pop_back();
+        --early[entry];
+        if (entry.tag == tag && entry.unknown_name == unknown_name) return;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gumbo.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,8 +16,13 @@ namespace velkaron {
 bool holds_raw_text(GumboTag tag);
 
 // A cheap model of the parser's stack of open elements, fed the start and end tags of a page
-// in order, so that nesting beyond a cap can be cut before the parser sees it (the parser's
-// scope checks walk that stack, so its time grows with the square of the depth).
+// in order, so that nesting beyond a cap can be flattened before the parser sees it (the
+// parser's scope checks walk that stack, so its time grows with the square of the depth).
+//
+// At the cap, the element about to open is kept as a sibling of the deepest one: the model
+// closes the deepest element just before the start tag, and remembers it as closed early so
+// that its own end tag, when it comes, is matched to it and not to an ancestor. Nothing is cut:
+// every element keeps its attributes and content.
 //
 // The model follows the common implied closings (a paragraph closed by a block, a list item by
 // the next, table cells and rows, repeated links and headings) and otherwise closes only on an
@@ -24,14 +30,15 @@ bool holds_raw_text(GumboTag tag);
 // page deeper than the parser builds it, rarely shallower. Every step is amortised constant.
 class NestingModel {
 public:
-    explicit NestingModel(std::size_t max_depth) : max_depth(max_depth) {}
+    // A cap of 0 acts as 1: an element below body has to go somewhere.
+    explicit NestingModel(std::size_t max_depth) : max_depth(max_depth == 0 ? 1 : max_depth) {}
 
-    // A start tag; `name` as written, `tag` what the parser makes of it. False when the
-    // element would open beyond the cap: the caller drops the tag, and the model remembers so
-    // the matching end tag is dropped too.
-    bool start(GumboTag tag, std::string_view name, bool self_closing);
-    // An end tag; false when it closes an element whose start tag was dropped.
-    bool end(GumboTag tag, std::string_view name);
+    // A start tag; `name` as written, `tag` what the parser makes of it. Returns the end tag
+    // to write before it when it would open beyond the cap, else nothing.
+    std::optional<std::string> start(GumboTag tag, std::string_view name, bool self_closing);
+    // An end tag; returns what to write in its place (possibly nothing) when it closes an
+    // element that was closed early, else no replacement.
+    std::optional<std::string> end(GumboTag tag, std::string_view name);
 
     static constexpr unsigned category_count = 17;
 
@@ -39,26 +46,42 @@ private:
     struct Entry {
         GumboTag tag;
         std::string unknown_name;  // lower-cased, for tags the parser does not know
-        bool dropped;
         unsigned categories;
     };
 
-    void push(GumboTag tag, std::string unknown_name, bool dropped);
+    // How many entries of each name a stack holds.
+    class NameCount {
+    public:
+        std::size_t& operator[](const Entry& entry);
+        bool holds(GumboTag tag, const std::string& unknown_name) const;
+
+    private:
+        std::size_t known[GUMBO_TAG_LAST + 1] = {};
+        std::unordered_map<std::string, std::size_t> unknown;
+    };
+
+    void push(GumboTag tag, std::string unknown_name);
     Entry pop();
+    // Closes the deepest element early; returns its end tag.
+    std::string close_early();
     // Pops down to and including the topmost entry in `category` when none of `barriers`
     // stands above it; returns whether it popped.
     bool close_in_scope(unsigned category, unsigned barriers);
-    bool pop_to_name(GumboTag tag, const std::string& unknown_name);
-    std::size_t& open_count(GumboTag tag, const std::string& unknown_name);
+    void pop_to_name(GumboTag tag, const std::string& unknown_name);
+    void pop_closed_early_to_name(GumboTag tag, const std::string& unknown_name);
     void close_implied_by(GumboTag tag);
 
     std::size_t max_depth;
-    std::size_t kept_depth = 0;
+    // The elements open in the parser, never more than the cap (bar one raw-text element).
     std::vector<Entry> stack;
     // Per category, the stack positions of its open entries, innermost last.
     std::vector<std::size_t> positions[category_count];
-    std::size_t known_open[GUMBO_TAG_LAST + 1] = {};
-    std::unordered_map<std::string, std::size_t> unknown_open;
+    NameCount open;
+    // Elements closed early at the cap whose end tags have not come yet, innermost last. In
+    // the markup they lie between the parser's element one above the cap and the one at it;
+    // they are forgotten when the former closes.
+    std::vector<Entry> closed_early;
+    NameCount early;
 };
 
 }  // namespace velkaron
