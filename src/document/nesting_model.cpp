@@ -183,7 +183,8 @@ std::optional<std::string> NestingModel::start(GumboTag tag, std::string_view na
     std::optional<std::string> closing;
     // Raw-text elements hold no elements, so one more level costs nothing.
     if (stack.size() >= max_depth && !holds_raw_text(tag)) {
-        closing = close_early();
+        closing = closing_tag_of(stack.back().tag, stack.back().unknown_name);
+        demote();
         // The parser sees the new end tag first, so it judges the implied closings again.
         close_implied_by(tag);
     }
@@ -194,27 +195,69 @@ std::optional<std::string> NestingModel::start(GumboTag tag, std::string_view na
 std::optional<std::string> NestingModel::end(GumboTag tag, std::string_view name) {
     if (never_opens(tag)) return std::nullopt;
     const std::string unknown_name = tag == GUMBO_TAG_UNKNOWN ? lower_case(name) : std::string();
-    const bool at_cap = stack.size() >= max_depth;
-    const bool closes_top = !stack.empty() && stack.back().tag == tag &&
-                            stack.back().unknown_name == unknown_name;
-    // The element at the cap is written inside those closed early; an end tag reaches them
-    // unless it closes that element itself.
-    if ((!at_cap || !closes_top) && early.holds(tag, unknown_name)) {
-        pop_closed_early_to_name(tag, unknown_name);
-        if (!at_cap) return std::string();
-        const Entry inner = pop();
-        return closing_tag_of(inner.tag, inner.unknown_name);
+    if (!open.holds(tag, unknown_name) && !early.holds(tag, unknown_name)) return std::nullopt;
+    return close_to_name(tag, unknown_name);
+}
+
+std::optional<std::string> NestingModel::close_to_name(GumboTag tag,
+                                                       const std::string& unknown_name) {
+    const auto matches = [&](const Entry& entry) {
+        return entry.tag == tag && entry.unknown_name == unknown_name;
+    };
+    // The elements open in the markup, innermost first: those closed early inside the
+    // current element, the current element, those inside its parent, and so on up.
+    std::string parser_closings;
+    while (!stack.empty() || !closed_early.empty()) {
+        if (!closed_early.empty() && closed_early.back().base == stack.size()) {
+            std::deque<Entry>& group = closed_early.back().entries;
+            const Entry entry = std::move(group.back());
+            group.pop_back();
+            --early[entry];
+            if (group.empty()) closed_early.pop_back();
+            // Already closed in the parser, like all but the open ones passed on the way.
+            if (matches(entry)) return parser_closings;
+            continue;
+        }
+        const Entry entry = pop();
+        if (matches(entry)) return std::nullopt;
+        parser_closings += closing_tag_of(entry.tag, entry.unknown_name);
     }
-    if (open.holds(tag, unknown_name)) pop_to_name(tag, unknown_name);
     return std::nullopt;
 }
 
-std::string NestingModel::close_early() {
+void NestingModel::demote() {
     Entry entry = pop();
-    std::string closing = closing_tag_of(entry.tag, entry.unknown_name);
     ++early[entry];
-    closed_early.push_back(std::move(entry));
-    return closing;
+    const std::size_t base = stack.size();
+    const bool has_inner = !closed_early.empty() && closed_early.back().base == base + 1;
+    const std::size_t below = closed_early.size() - (has_inner ? 1 : 0);
+    const bool has_outer = below > 0 && closed_early[below - 1].base == base;
+    if (!has_inner) {
+        if (!has_outer) closed_early.push_back(Group{base, {}});
+        closed_early.back().entries.push_back(std::move(entry));
+        return;
+    }
+    Group& inner = closed_early.back();
+    inner.base = base;
+    inner.entries.push_front(std::move(entry));
+    if (!has_outer) return;
+    // Joins the two groups, moving the smaller one.
+    std::deque<Entry>& outer = closed_early[below - 1].entries;
+    if (outer.size() >= inner.entries.size()) {
+        for (Entry& e : inner.entries) outer.push_back(std::move(e));
+    } else {
+        for (auto e = outer.rbegin(); e != outer.rend(); ++e) inner.entries.push_front(std::move(*e));
+        outer = std::move(inner.entries);
+    }
+    closed_early.pop_back();
+}
+
+void NestingModel::close_top() {
+    if (!closed_early.empty() && closed_early.back().base == stack.size()) {
+        demote();
+    } else {
+        pop();
+    }
 }
 
 void NestingModel::close_implied_by(GumboTag tag) {
@@ -260,7 +303,7 @@ void NestingModel::close_implied_by(GumboTag tag) {
     // Closed only when they are the current element.
     const unsigned same_level = categories_of(tag) & (bit(heading) | bit(ruby) | bit(option));
     while (same_level != 0 && !stack.empty() && (stack.back().categories & same_level) != 0) {
-        pop();
+        close_top();
     }
 }
 
@@ -270,7 +313,7 @@ bool NestingModel::close_in_scope(unsigned category, unsigned barriers) {
     bool barred = false;
     for_each_bit(barriers, [&](unsigned b) { barred |= !positions[b].empty() && positions[b].back() > at; });
     if (barred) return false;
-    while (stack.size() > at) pop();
+    while (stack.size() > at) close_top();
     return true;
 }
 
@@ -286,28 +329,7 @@ NestingModel::Entry NestingModel::pop() {
     stack.pop_back();
     for_each_bit(entry.categories, [&](unsigned b) { positions[b].pop_back(); });
     --open[entry];
-    // Those closed early lie inside the element one above the cap: they end with it.
-    if (stack.size() + 1 < max_depth) {
-        for (const Entry& gone : closed_early) --early[gone];
-        closed_early.clear();
-    }
     return entry;
-}
-
-void NestingModel::pop_to_name(GumboTag tag, const std::string& unknown_name) {
-    for (;;) {
-        const Entry entry = pop();
-        if (entry.tag == tag && entry.unknown_name == unknown_name) return;
-    }
-}
-
-void NestingModel::pop_closed_early_to_name(GumboTag tag, const std::string& unknown_name) {
-    for (;;) {
-        const Entry entry = std::move(closed_early.back());
-        closed_early.pop_back();
-        --early[entry];
-        if (entry.tag == tag && entry.unknown_name == unknown_name) return;
-    }
 }
 
 }  // namespace velkaron

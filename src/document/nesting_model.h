@@ -3,6 +3,7 @@
 #include <gumbo.h>
 
 #include <cstddef>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,16 +61,26 @@ private:
         std::unordered_map<std::string, std::size_t> unknown;
     };
 
+    // Elements closed early, written between stack[base - 1] and stack[base], outer first.
+    struct Group {
+        std::size_t base;
+        std::deque<Entry> entries;
+    };
+
     void push(GumboTag tag, std::string unknown_name);
     Entry pop();
-    // Closes the deepest element early; returns its end tag.
-    std::string close_early();
+    // Closes the current element early: its end tag, when it comes, is matched to it.
+    void demote();
+    // How an implied closing ends the current element: early when elements closed early
+    // are written inside it (they still bar the closings their end tags would make).
+    void close_top();
     // Pops down to and including the topmost entry in `category` when none of `barriers`
     // stands above it; returns whether it popped.
     bool close_in_scope(unsigned category, unsigned barriers);
-    void pop_to_name(GumboTag tag, const std::string& unknown_name);
-    void pop_closed_early_to_name(GumboTag tag, const std::string& unknown_name);
     void close_implied_by(GumboTag tag);
+    // Closes what an end tag closes, from the innermost element out; returns the end tags
+    // the parser needs when the match is an element already closed early.
+    std::optional<std::string> close_to_name(GumboTag tag, const std::string& unknown_name);
 
     std::size_t max_depth;
     // The elements open in the parser, never more than the cap (bar one raw-text element).
@@ -77,10 +88,8 @@ private:
     // Per category, the stack positions of its open entries, innermost last.
     std::vector<std::size_t> positions[category_count];
     NameCount open;
-    // Elements closed early at the cap whose end tags have not come yet, innermost last. In
-    // the markup they lie between the parser's element one above the cap and the one at it;
-    // they are forgotten when the former closes.
-    std::vector<Entry> closed_early;
+    // By increasing base, none above the stack's size; only those not empty.
+    std::vector<Group> closed_early;
     NameCount early;
 };
 
