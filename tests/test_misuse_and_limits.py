@@ -117,25 +117,68 @@ def test_find_parallel_answers_the_first_match_in_document_order_every_time():
     assert {root.find_parallel("", {"id": "x"}) for _ in range(5)} == {None}
 
 
-def shape(html, **limits):
-    root = velkaron.Tree(html, **limits).get_root()
-    return len(root.find_all("div")), root.find("body").get_text()
+def body_html(html, **limits):
+    return velkaron.Tree(html, **limits).get_root().find("body").html
 
 
-LIMIT_CASES = [
-    # markup, limits, (div elements, body text)
-    ("<div>" * 600 + "x" + "</div>" * 600 + "after", {}, (512, "xafter")),
-    ("<div>" * 600 + "x" + "</div>" * 600 + "after", {"max_depth": None}, (600, "xafter")),
-    ("<div><div><div>x</div>y</div>z</div>w", {"max_depth": 2}, (2, "xyzw")),
-    ("<div><span><b>x</b></span>y</div>z<div>w</div>", {"max_depth": 1}, (2, "xyzw")),
-    ("<div><script><div><div>x</script><!-- <div><div> --></div>", {"max_depth": 1}, (1, "<div><div>x")),
-    ("<div title='<div><div>'><div a=\">\"><div>x", {"max_depth": 1}, (1, "x")),
+# Small caps, so that where each element lands can be checked by hand: nested deeper than the
+# cap, an element becomes a sibling of the deepest one, and its own end tag closes it.
+FLATTENED = [
+    ("<div><div><div>x</div>y</div>z</div>w", 2, "<div><div></div><div>x</div>yz</div>w"),
+    ("<div id=a><div id=b><div id=c><div id=d>x", 2,
+     '<div id="a"><div id="b"></div><div id="c"></div><div id="d">x</div></div>'),
+    ("<span><span><span id=s>t</span>u</span>v</span>w", 2, '<span><span></span><span id="s">t</span>uv</span>w'),
+    ("<div><span><b>x</b></span>y</div>z<div>w</div>", 1, "<div></div><span></span><b>x</b>yz<div>w</div>"),
+    ("<ul><li>a<ul><li>b<ul><li>c</ul>d</ul>e</ul>f", 3,
+     "<ul><li>a<ul></ul></li><li>b<ul></ul></li><li>c</li>de</ul>f"),
+    ("<table><tr><td>a<table><tr><td>b</table>c</table>d", 3,
+     "<table><tbody><tr><td>a</td></tr></tbody></table><table><tbody><tr><td>b</td></tr></tbody></table>cd"),
+    ("<div><p>a<p>b</div>c", 1, "<div></div><p>a</p><p>b</p>c"),
+    ("<b><a href=1><b><a href=2>x</a>y</b>z", 2, '<b><a href="1"></a><b></b><a href="2">x</a>yz</b>'),
+    ("<x-a><x-b><x-c>c</x-c>b</x-b>a</x-a>z", 1, "<x-a></x-a><x-b></x-b><x-c>c</x-c>baz"),
+    ("<div title='<div><div>'><div a=\">\"><div>x", 1, '<div title="<div><div>"></div><div a=">"></div><div>x</div>'),
+    # Elements that hold no elements stay where they are.
+    ("<div><div><img src=i>x<br></div></div>", 1, '<div></div><div><img src="i">x<br></div>'),
+    ("<div><script><div><div>x</script><!-- <div><div> --></div>", 1,
+     "<div><script><div><div>x</script><!-- <div><div> --></div>"),
+    ("<div><div>x</div></div>", 0, "<div></div><div>x</div>"),
+    ("<div><div><div>x</div></div></div>", None, "<div><div><div>x</div></div></div>"),
 ]
 
 
-@pytest.mark.parametrize("html, limits, expected", LIMIT_CASES)
-def test_depth_cap_drops_deep_tags_and_keeps_their_content(html, limits, expected):
-    assert shape(html, **limits) == expected
+@pytest.mark.parametrize("html, max_depth, expected", FLATTENED)
+def test_depth_cap_keeps_deeper_elements_as_siblings_at_the_cap(html, max_depth, expected):
+    assert body_html(html, max_depth=max_depth) == f"<body>{expected}</body>"
+
+
+def depth_and_elements(tree):
+    """The deepest element below body, and every element as (tag, attributes) in order."""
+    deepest, elements, stack = 0, [], [(tree.get_root().find("body"), 0)]
+    while stack:
+        node, depth = stack.pop()
+        deepest = max(deepest, depth)
+        elements.append((node.tag, node.get_attributes()))
+        stack.extend((child, depth + 1) for child in reversed(node.get_children()) if child.is_element())
+    return deepest, elements
+
+
+# Pages past the default cap: everything kept, nothing deeper than the cap.
+DEEP_PAGES = {
+    "links": "<body>" + "".join(f"<div id=d{i}><a href=/l{i}>L{i}</a>" for i in range(1000)),
+    "closed-divs": "".join(f"<div id=d{i}>{i}" for i in range(600)) + "x" + "</div>" * 600 + "after",
+    "spans": "".join(f"<div id=d{i}><span id=s{i}>{i}" for i in range(400)),
+    "lists": "".join(f"<ul id=u{i}><li id=l{i}>{i}" for i in range(400)) + "</li></ul>" * 400 + "end",
+    "formatting": "".join(f"<b id=b{i}>{i}<a href=h{i}>a{i}</a>" for i in range(700)),
+}
+
+
+@pytest.mark.parametrize("html", DEEP_PAGES.values(), ids=DEEP_PAGES.keys())
+def test_deep_pages_keep_every_element_within_the_cap(html):
+    capped, unlimited = velkaron.Tree(html), velkaron.Tree(html, max_depth=None)
+    depth, elements = depth_and_elements(capped)
+    assert depth == 512 and depth_and_elements(unlimited)[0] > 512
+    assert elements == depth_and_elements(unlimited)[1]
+    assert capped.root.get_text() == unlimited.root.get_text()
 
 
 @pytest.mark.parametrize("limits, kept", [({}, 1000), ({"max_attributes": 3}, 3),
@@ -170,9 +213,8 @@ def parse_in_batch(data, **limits):
 @pytest.mark.parametrize("parser", [velkaron.parse, parse_in_batch], ids=["parse", "parse_many"])
 @pytest.mark.parametrize("data", ["<div>" * 600, ("<div>" * 600).encode("utf-16")])
 def test_parse_and_parse_many_pass_the_limits_on(parser, data):
-    assert len(parser(data, max_depth=3).root.find_all("div")) == 3
-    assert len(parser(data).root.find_all("div")) == 512
-    assert len(parser(data, max_depth=None).root.find_all("div")) == 600
+    assert [depth_and_elements(parser(data, **limits))[0] for limits in ({"max_depth": 3}, {}, {"max_depth": None})] == [3, 512, 600]
+    assert len(parser(data, max_depth=3).root.find_all("div")) == 600
     assert parser("<p a b c>", max_attributes=2).root.find("p").get_attributes() == {"a": "", "b": ""}
 
 

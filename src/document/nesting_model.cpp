@@ -130,6 +130,24 @@ bool never_opens(GumboTag tag) {
     }
 }
 
+// Elements that change how the parser reads what they hold: closed early, the rows and cells
+// of a table would be dropped, options and SVG read as HTML, template contents left out. At
+// the cap they stay open, and their first child goes one level deeper.
+bool stays_open_at_cap(GumboTag tag) {
+    switch (tag) {
+        case GUMBO_TAG_TABLE: case GUMBO_TAG_THEAD: case GUMBO_TAG_TBODY: case GUMBO_TAG_TFOOT:
+        case GUMBO_TAG_TR: case GUMBO_TAG_SELECT: case GUMBO_TAG_SVG: case GUMBO_TAG_MATH:
+        case GUMBO_TAG_TEMPLATE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool bounds_end_tags(GumboTag tag, unsigned categories) {
+    return stays_open_at_cap(tag) || (categories & bit(marker)) != 0;
+}
+
 std::string lower_case(std::string_view name) {
     std::string lowered(name);
     for (char& c : lowered) {
@@ -182,7 +200,7 @@ std::optional<std::string> NestingModel::start(GumboTag tag, std::string_view na
     }
     std::optional<std::string> closing;
     // Raw-text elements hold no elements, so one more level costs nothing.
-    if (stack.size() >= max_depth && !holds_raw_text(tag)) {
+    if (stack.size() >= max_depth && !holds_raw_text(tag) && !stays_open_at_cap(stack.back().tag)) {
         closing = closing_tag_of(stack.back().tag, stack.back().unknown_name);
         demote();
         // The parser sees the new end tag first, so it judges the implied closings again.
@@ -204,6 +222,9 @@ std::optional<std::string> NestingModel::close_to_name(GumboTag tag,
     const auto matches = [&](const Entry& entry) {
         return entry.tag == tag && entry.unknown_name == unknown_name;
     };
+    // An end tag that may match an element closed early does not reach past an element
+    // that bounds the scope of end tags: the parser would not close that one for it.
+    const bool bounded = early.holds(tag, unknown_name);
     // The elements open in the markup, innermost first: those closed early inside the
     // current element, the current element, those inside its parent, and so on up.
     std::string parser_closings;
@@ -218,11 +239,13 @@ std::optional<std::string> NestingModel::close_to_name(GumboTag tag,
             if (matches(entry)) return parser_closings;
             continue;
         }
+        if (bounded && !matches(stack.back()) && bounds_end_tags(stack.back().tag, stack.back().categories)) break;
         const Entry entry = pop();
         if (matches(entry)) return std::nullopt;
         parser_closings += closing_tag_of(entry.tag, entry.unknown_name);
     }
-    return std::nullopt;
+    if (parser_closings.empty()) return std::nullopt;
+    return parser_closings;
 }
 
 void NestingModel::demote() {
