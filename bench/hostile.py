@@ -22,6 +22,7 @@ CASES = {
     "alternating-b-i": "'<b><i>' * 50_000 + 'x'",
     "attributes-on-one-tag": "'<p ' + ' '.join(f'a{i}=x' for i in range(100_000)) + '>x'",
     "unclosed-div": "'<div>' * 100_000",
+    "deep-links": "''.join(f'<div id=d{i}><a href=/l{i}>L{i}</a>' for i in range(100_000))",
     "million-paragraphs": "'<p>x' * 1_000_000",
     "class-keys": "''.join(f'<p class=c{i}>x</p>' for i in range(200_000))",
 }
@@ -36,6 +37,7 @@ PARSERS = {
 QUERIES = {
     "deep-div-text": "root.get_all_text_by_tag('div')",
     "alternating-b-i": "root.get_all_text_by_tag('b')",
+    "deep-links": "root.links()",
     "class-keys": "[root.count_elements_by_class(f'c{i}') for i in range(200_000)]",
 }
 

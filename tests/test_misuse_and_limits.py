@@ -137,6 +137,14 @@ FLATTENED = [
     ("<b><a href=1><b><a href=2>x</a>y</b>z", 2, '<b><a href="1"></a><b></b><a href="2">x</a>yz</b>'),
     ("<x-a><x-b><x-c>c</x-c>b</x-b>a</x-a>z", 1, "<x-a></x-a><x-b></x-b><x-c>c</x-c>baz"),
     ("<div title='<div><div>'><div a=\">\"><div>x", 1, '<div title="<div><div>"></div><div a=">"></div><div>x</div>'),
+    # Tables, selects and SVG stay open at the cap (closed early, what they hold would be lost
+    # or read as HTML), and an end tag does not reach past them.
+    ("<div><table><tr><td>a</td></tr><tr><td>b</table>", 1,
+     "<div></div><table><tbody><tr><td>a</td></tr><tr><td>b</td></tr></tbody></table>"),
+    ("<div><select id=s><option>a<option>b</select>c", 1,
+     '<div></div><select id="s"><option>a</option><option>b</option></select>c'),
+    ("<div><svg><g><rect/></g><circle/></svg>x", 1, "<div></div><svg><g><rect></rect></g><circle></circle></svg>x"),
+    ("<ul><li>a<table></li><tr><td>b</table>c", 1, "<ul></ul><li>a</li><table><tbody><tr><td>b</td></tr></tbody></table>c"),
     # Elements that hold no elements stay where they are.
     ("<div><div><img src=i>x<br></div></div>", 1, '<div></div><div><img src="i">x<br></div>'),
     ("<div><script><div><div>x</script><!-- <div><div> --></div>", 1,
