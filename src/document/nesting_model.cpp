@@ -200,7 +200,8 @@ std::optional<std::string> NestingModel::start(GumboTag tag, std::string_view na
     }
     std::optional<std::string> closing;
     // Raw-text elements hold no elements, so one more level costs nothing.
-    if (stack.size() >= max_depth && !holds_raw_text(tag) && !stays_open_at_cap(stack.back().tag)) {
+    if (stack.size() >= max_depth && !holds_raw_text(tag) &&
+        !stays_open_at_cap(stack.back().tag)) {
         closing = closing_tag_of(stack.back().tag, stack.back().unknown_name);
         demote();
         // The parser sees the new end tag first, so it judges the implied closings again.
@@ -239,7 +240,8 @@ std::optional<std::string> NestingModel::close_to_name(GumboTag tag,
             if (matches(entry)) return parser_closings;
             continue;
         }
-        if (bounded && !matches(stack.back()) && bounds_end_tags(stack.back().tag, stack.back().categories)) break;
+        const Entry& current = stack.back();
+        if (bounded && !matches(current) && bounds_end_tags(current.tag, current.categories)) break;
         const Entry entry = pop();
         if (matches(entry)) return std::nullopt;
         parser_closings += closing_tag_of(entry.tag, entry.unknown_name);

@@ -28,7 +28,8 @@ bool holds_raw_text(GumboTag tag);
 // The model follows the common implied closings (a paragraph closed by a block, a list item by
 // the next, table cells and rows, repeated links and headings) and otherwise closes only on an
 // end tag of a name that is open. Where it is unsure it keeps an element open: it may count a
-// page deeper than the parser builds it, rarely shallower. Every step is amortised constant.
+// page deeper than the parser builds it, rarely shallower. Every step is amortised constant,
+// bar the joining of groups closed early, which moves the smaller group (logarithmic).
 class NestingModel {
 public:
     // A cap of 0 acts as 1: an element below body has to go somewhere.
