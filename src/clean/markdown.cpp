@@ -25,8 +25,8 @@ std::size_t longest_run(std::string_view text, char c) {
 }
 
 // A link destination: spaces, angle brackets and controls percent-encoded, parentheses and
-// backslashes escaped, so any URL reads back whole.
-void append_destination(std::string& out, std::string_view url) {
+// backslashes escaped (and pipes, in a table cell), so any URL reads back whole.
+void append_destination(std::string& out, std::string_view url, bool pipes) {
     static const char hex[] = "0123456789ABCDEF";
     for (char c : url) {
         const unsigned char u = static_cast<unsigned char>(c);
@@ -35,19 +35,19 @@ void append_destination(std::string& out, std::string_view url) {
             out += hex[u >> 4];
             out += hex[u & 15];
         } else {
-            if (c == '(' || c == ')' || c == '\\') out += '\\';
+            if (c == '(' || c == ')' || c == '\\' || (pipes && c == '|')) out += '\\';
             out += c;
         }
     }
 }
 
-std::string link_tail(std::string_view url, const char* title) {
+std::string link_tail(std::string_view url, const char* title, bool pipes) {
     std::string tail = "](";
-    append_destination(tail, url);
+    append_destination(tail, url, pipes);
     if (title != nullptr && *title != '\0') {
         tail += " \"";
         for (const char* c = title; *c != '\0'; ++c) {
-            if (*c == '"' || *c == '\\') tail += '\\';
+            if (*c == '"' || *c == '\\' || (pipes && *c == '|')) tail += '\\';
             tail += (*c == '\n' || *c == '\r') ? ' ' : *c;
         }
         tail += '"';
@@ -154,12 +154,11 @@ private:
                 ++out.inline_depth;
                 return true;
             case Role::list:
-                out.block(lists.inside() ? 1 : 2);
-                lists.open(element, rule.level == 1);
+                open_list(element, rule.level == 1);
                 return true;
             case Role::list_item: {
                 out.block(1);
-                std::string marker = lists.next_marker("- ");
+                std::string marker = lists.next_marker(lists.alternate() ? "* " : "- ");
                 const std::size_t width = marker.size();
                 out.push_prefix(std::move(marker), std::string(width, ' '));
                 return true;
@@ -170,7 +169,6 @@ private:
                 return true;
             case Role::definition:
                 out.block(2);
-                out.push_prefix(": ", "  ");
                 return true;
             case Role::table:
                 out.block(2);
@@ -201,12 +199,15 @@ private:
     void close_structure(const GumboNode*, TagRule rule) {
         switch (rule.role) {
             case Role::heading:
+                escape_closing_hashes();
                 --out.inline_depth;
                 out.block(2);
                 break;
             case Role::list:
+                last_list = {lists.ordered(), lists.alternate(), lists.depth()};
                 lists.close();
                 out.block(lists.inside() ? 1 : 2);
+                last_list.closed_at = out.buffer().size();
                 break;
             case Role::list_item:
                 out.pop_prefix();
@@ -216,7 +217,10 @@ private:
                 out.close_mark();
                 out.block(2);
                 break;
-            case Role::definition: case Role::blockquote:
+            case Role::definition:
+                out.block(2);
+                break;
+            case Role::blockquote:
                 out.pop_prefix();
                 out.block(2);
                 break;
@@ -251,7 +255,8 @@ private:
     bool open_inline(const GumboNode* element, TagRule rule) {
         switch (rule.role) {
             case Role::block: case Role::paragraph: case Role::definition_list:
-                out.block(2);
+                // Between the rows of a table a blank line would end it.
+                if (!between_rows()) out.block(2);
                 return true;
             case Role::line_break:
                 line_break();
@@ -266,9 +271,7 @@ private:
                 ++out.literal_depth;
                 return true;
             case Role::link:
-                if (attribute_value(element, "href") == nullptr) return true;
-                out.inline_markup("[");
-                ++out.inline_depth;
+                open_link(element);
                 return true;
             case Role::image:
                 write_image(element);
@@ -292,18 +295,14 @@ private:
     void close_inline(const GumboNode* element, TagRule rule) {
         switch (rule.role) {
             case Role::block: case Role::paragraph: case Role::definition_list:
-                out.block(2);
+                if (!between_rows()) out.block(2);
                 break;
             case Role::strong: case Role::emphasis: case Role::deleted:
                 out.close_mark();
                 break;
-            case Role::link: {
-                const char* href = attribute_value(element, "href");
-                if (href == nullptr) break;
-                --out.inline_depth;
-                out.glued(link_tail(link_target(options, href), attribute_value(element, "title")));
+            case Role::link:
+                close_link(element);
                 break;
-            }
             default:
                 break;
         }
@@ -315,6 +314,44 @@ private:
     }
 
     bool grid() const { return !tables.empty() && !tables.back().shape.layout; }
+    bool between_rows() const { return grid() && out.pipe_depth == 0 && tables.back().rows > 0; }
+
+    // A list right after one of its kind would continue it: the other marker starts a new one.
+    // A list inside an item interrupts the item's text only when it numbers from 1.
+    void open_list(const GumboNode* list, bool ordered) {
+        const bool nested = lists.inside();
+        const bool adjacent = last_list.closed_at == out.buffer().size() &&
+                              last_list.depth == lists.depth() + 1 && last_list.ordered == ordered;
+        lists.open(list, ordered, adjacent && !last_list.alternate);
+        out.block(nested && lists.next_number() == 1 ? 1 : 2);
+    }
+
+    // A closing run of '#' after a space would read as the end of the heading marker.
+    void escape_closing_hashes() {
+        std::string& buffer = out.buffer();
+        const std::size_t run = buffer.find_last_not_of('#');
+        if (run == std::string::npos || run + 1 == buffer.size() || buffer[run] != ' ') return;
+        buffer.insert(run + 1, 1, '\\');
+    }
+
+    // Links open only with an href a reader can follow, and are written only once something
+    // visible is: one with nothing to show is left out.
+    void open_link(const GumboNode* link) {
+        const char* href = attribute_value(link, "href");
+        links.push_back(href != nullptr && !is_script_url(link_target(options, href)));
+        if (!links.back()) return;
+        out.open_mark("[");
+        ++out.inline_depth;
+    }
+
+    void close_link(const GumboNode* link) {
+        const bool shown = links.back();
+        links.pop_back();
+        if (!shown) return;
+        --out.inline_depth;
+        out.close_link(link_tail(link_target(options, attribute_value(link, "href")),
+                                 attribute_value(link, "title"), out.pipe_depth > 0));
+    }
 
     void open_cell() {
         if (!grid()) {
@@ -378,7 +415,7 @@ private:
     void write_image(const GumboNode* image) {
         const char* src = attribute_value(image, "src");
         const char* alt = attribute_value(image, "alt");
-        if (src == nullptr) {
+        if (src == nullptr || is_script_url(link_target(options, src))) {
             if (alt != nullptr && options.alt_text) out.text(alt);
             return;
         }
@@ -386,24 +423,29 @@ private:
         ++out.inline_depth;
         if (alt != nullptr) out.text(alt);
         --out.inline_depth;
-        out.glued(link_tail(link_target(options, src), attribute_value(image, "title")));
+        out.glued(link_tail(link_target(options, src), attribute_value(image, "title"),
+                            out.pipe_depth > 0));
     }
 
     void write_area(const GumboNode* area) {
         const char* href = attribute_value(area, "href");
         const char* alt = attribute_value(area, "alt");
-        if (href == nullptr) {
+        if (href == nullptr || is_script_url(link_target(options, href))) {
             if (alt != nullptr && options.alt_text) out.text(alt);
             return;
         }
-        out.inline_markup("[");
+        open_link(area);
         if (alt != nullptr) out.text(alt);
-        out.glued(link_tail(link_target(options, href), nullptr));
+        close_link(area);
     }
 
     struct Table {
         const TableShape& shape;
         unsigned int cells, rows;
+    };
+    struct ClosedList {
+        bool ordered = false, alternate = false;
+        std::size_t depth = 0, closed_at = std::string::npos;
     };
 
     const RenderOptions& options;
@@ -415,6 +457,8 @@ private:
     std::vector<std::string> fences;
     std::vector<std::size_t> code_starts;
     std::vector<const GumboNode*> code_owner;
+    std::vector<bool> links;  // whether each open link is written as one
+    ClosedList last_list;
     int kept = 0;  // inside code blocks
 };
 

@@ -2,17 +2,14 @@
 
 #include <algorithm>
 
+#include "clean/char_classes.h"
+
 namespace velkaron::clean {
 
 namespace {
 
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
-bool is_punctuation(char c) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    return u < 0x80 && u > ' ' && u != 0x7F && !(c >= '0' && c <= '9') &&
-           !((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
-}
 
 // Deleting a mark moves what follows it; only marks this close to the end are deleted, so a
 // page of unreadable marks still costs linear time.
@@ -35,9 +32,20 @@ void Output::text(std::string_view text) {
         }
         std::size_t end = i;
         while (end < text.size() && !is_blank(text[end])) ++end;
-        const std::string_view run = text.substr(i, end - i);
+        std::string_view run = text.substr(i, end - i);
         begin_content();
-        before_visible(run.front());
+        // Delimiters go after leading non-breaking spaces: next to one they would not open.
+        const std::size_t lead = escape != nullptr ? leading_space(run) : 0;
+        if (lead > 0) {
+            settle_close_check(run);
+            out.append(run.substr(0, lead));
+            line_has_content = true;
+            wrote();
+            run.remove_prefix(lead);
+            i += lead;
+            if (run.empty()) continue;
+        }
+        before_visible(run);
         if (literal_depth > 0 || escape == nullptr) {
             if (pipe_depth > 0 && escape != nullptr) {
                 for (char c : run) {
@@ -51,6 +59,7 @@ void Output::text(std::string_view text) {
             escape(out, run, !line_has_content, pipe_depth > 0);
         }
         line_has_content = true;
+        wrote();
         i = end;
     }
 }
@@ -71,9 +80,11 @@ void Output::preformatted(std::string_view text) {
         }
         const std::size_t end = std::min(text.find('\n', i), text.size());
         begin_content();
-        before_visible(text[i]);
+        // Inside a code block, delimiters would be code: they wait for the text after it.
+        if (literal_depth == 0) before_visible(text.substr(i, end - i));
         out.append(text.substr(i, end - i));
         line_has_content = true;
+        wrote();
         i = end;
     }
 }
@@ -104,21 +115,26 @@ void Output::line_break() {
 }
 
 void Output::structure(std::string_view markup) {
+    pending_hard = false;  // a backslash before a new block would read as text
     begin_content();
     out.append(markup);
     line_has_content = true;
+    wrote();
 }
 
 void Output::inline_markup(std::string_view markup) {
     begin_content();
-    if (!markup.empty()) before_visible(markup.front());
+    if (markup.empty()) return;
+    before_visible(markup);
     out.append(markup);
     line_has_content = true;
+    wrote();
 }
 
 void Output::glued(std::string_view markup) {
     out.append(markup);
     line_has_content = true;
+    wrote();
 }
 
 void Output::separator(std::string_view markup) {
@@ -128,27 +144,63 @@ void Output::separator(std::string_view markup) {
 }
 
 void Output::push_prefix(std::string first, std::string rest) {
+    pending_hard = false;
     prefixes.push_back({std::move(first), std::move(rest), false});
 }
 
 void Output::pop_prefix() {
+    pending_hard = false;
     if (!prefixes.empty()) prefixes.pop_back();
 }
 
-void Output::open_mark(std::string_view delimiter) { marks.push_back({delimiter}); }
+void Output::open_mark(std::string_view delimiter) {
+    // Strong inside strong says nothing more, and its delimiters would run together.
+    const bool repeated = std::find(kinds.begin(), kinds.end(), delimiter) != kinds.end();
+    if (!repeated) kinds.push_back(delimiter);
+    marks.push_back({delimiter, false, repeated, repeated});
+}
+
+Output::Mark Output::pop_mark() {
+    const Mark mark = marks.back();
+    marks.pop_back();
+    first_unwritten = std::min(first_unwritten, marks.size());
+    if (!mark.repeated) kinds.erase(std::find(kinds.begin(), kinds.end(), mark.delimiter));
+    return mark;
+}
+
+void Output::close_link(std::string_view tail) {
+    if (marks.empty() || !pop_mark().written) return;
+    check.clear();
+    out.append(tail);
+    line_has_content = true;
+    wrote();
+}
 
 void Output::close_mark() {
     if (marks.empty()) return;
-    const Mark mark = marks.back();
-    marks.pop_back();
+    const Mark mark = pop_mark();
     if (!mark.written) return;
-    const char last = out.empty() ? ' ' : out.back();
-    if (is_punctuation(last)) {
-        check = {true, mark.at, out.size(), mark.delimiter.size()};
+    // Before trailing non-breaking spaces: after one a delimiter would not close.
+    const std::size_t trail = trailing_space(std::string_view(out).substr(mark.at + mark.delimiter.size()));
+    if (trail > 0) {
+        out.insert(out.size() - trail, mark.delimiter);
+        check.clear();
+        wrote();
+        return;
+    }
+    const Written written{mark.delimiter, mark.at, out.size()};
+    // A run of closing delimiters reads by the character before the whole run.
+    const bool after_delimiter =
+        !closed.empty() && closed.back().close_at + closed.back().delimiter.size() == out.size();
+    if (after_delimiter && !check.empty() && check.back().close_at == closed.back().close_at) {
+        check.push_back(written);
+    } else if (!after_delimiter && last_class(out) == CharClass::punctuation) {
+        check.assign(1, written);
     } else {
-        check.active = false;
+        check.clear();
     }
     out.append(mark.delimiter);
+    closed.push_back(written);
 }
 
 void Output::begin_content() {
@@ -164,12 +216,14 @@ void Output::begin_content() {
     if (pending_space) {
         out += ' ';
         pending_space = false;
-        check.active = false;
+        check.clear();
+        wrote();
     }
 }
 
 void Output::write_breaks() {
-    check.active = false;
+    check.clear();
+    wrote();
     if (pending_hard) {
         out.append(hard_break);
     } else {
@@ -179,6 +233,7 @@ void Output::write_breaks() {
             out.append(mark->delimiter);
             mark->written = false;
         }
+        first_unwritten = 0;
     }
     std::string blank;
     for (const Prefix& prefix : prefixes) {
@@ -199,13 +254,21 @@ void Output::write_prefixes() {
     line_open = true;
 }
 
-void Output::before_visible(char next) {
+void Output::before_visible(std::string_view next) {
+    for (std::size_t i = first_unwritten; i < marks.size(); ++i) {
+        Mark& mark = marks[i];
+        if (!mark.written && !mark.dropped && !join_closed(mark)) break;
+    }
     settle_close_check(next);
-    for (Mark& mark : marks) {
+    for (std::size_t i = first_unwritten; i < marks.size(); ++i) {
+        Mark& mark = marks[i];
         if (mark.written || mark.dropped) continue;
-        const char previous = line_has_content && !out.empty() ? out.back() : ' ';
-        // An opening delimiter before punctuation opens only after a space or punctuation.
-        if (is_punctuation(next) && !is_blank(previous) && !is_punctuation(previous)) {
+        if (mark.delimiter == "[") {
+            // "!" just before a link's "[" would make it an image.
+            if (line_has_content && !out.empty() && out.back() == '!') out.insert(out.size() - 1, 1, '\\');
+        } else if (first_class(next) == CharClass::punctuation && line_has_content &&
+                   last_class(out) == CharClass::other) {
+            // An opening delimiter before punctuation opens only after a space or punctuation.
             mark.dropped = true;
             continue;
         }
@@ -213,16 +276,40 @@ void Output::before_visible(char next) {
         out.append(mark.delimiter);
         mark.written = true;
     }
+    first_unwritten = marks.size();
 }
 
-void Output::settle_close_check(char next) {
-    if (!check.active) return;
-    check.active = false;
-    if (is_punctuation(next) || is_blank(next)) return;
-    if (check.close_at + check.length != out.size()) return;
-    if (out.size() - check.open_at > erasable_distance) return;
-    out.erase(check.close_at, check.length);
-    out.erase(check.open_at, check.length);
+bool Output::join_closed(Mark& mark) {
+    if (closed.empty()) return false;
+    const Written last = closed.back();
+    if (last.delimiter != mark.delimiter || last.close_at + last.delimiter.size() != out.size()) {
+        return false;
+    }
+    closed.pop_back();
+    out.resize(last.close_at);
+    if (!check.empty() && check.back().close_at == last.close_at) check.pop_back();
+    mark.at = last.open_at;
+    mark.written = true;
+    return true;
+}
+
+void Output::settle_close_check(std::string_view next) {
+    if (check.empty()) return;
+    std::vector<Written> checked;
+    checked.swap(check);
+    if (first_class(next) != CharClass::other) return;
+    const Written& last = checked.back();
+    if (last.close_at + last.delimiter.size() != out.size()) return;
+    if (out.size() - checked.front().open_at > erasable_distance) return;
+    // From the end back, so the positions still to erase stay where they were: the closing
+    // delimiters outermost first, then the opening ones innermost first.
+    for (auto mark = checked.rbegin(); mark != checked.rend(); ++mark) {
+        out.erase(mark->close_at, mark->delimiter.size());
+    }
+    for (const Written& mark : checked) {
+        out.erase(mark.open_at, mark.delimiter.size());
+    }
+    wrote();
 }
 
 }  // namespace velkaron::clean

@@ -5,7 +5,8 @@
 // written only when more content follows (so no trailing spaces, no doubled blank lines),
 // line prefixes for list markers and quotes, and inline marks (emphasis delimiters) that are
 // written next to their first character, dropped when Markdown could not read them there,
-// and closed and reopened around paragraph breaks.
+// closed and reopened around paragraph breaks, left out inside a mark of the same kind and
+// joined with a mark of the same kind that closed just before.
 
 #include <cstddef>
 #include <string>
@@ -43,8 +44,11 @@ public:
     void push_prefix(std::string first, std::string rest);
     void pop_prefix();
 
+    // Emphasis delimiters; a link's "[" is a mark too, written with its first visible
+    // character, and `close_link` writes the link's tail only when the "[" was written.
     void open_mark(std::string_view delimiter);
     void close_mark();
+    void close_link(std::string_view tail);
 
     // Nesting counters: inline (blocks and breaks become spaces), literal (no escaping),
     // pipes (table cells: escape '|' even in code).
@@ -62,20 +66,23 @@ private:
     };
     struct Mark {
         std::string_view delimiter;
-        bool written = false, dropped = false;
+        bool written = false, dropped = false, repeated = false;
         std::size_t at = 0;
     };
-    // A closing delimiter after punctuation reads as one only if no letter follows it.
-    struct CloseCheck {
-        bool active = false;
-        std::size_t open_at = 0, close_at = 0, length = 0;
+    // Where a written mark's delimiters stand.
+    struct Written {
+        std::string_view delimiter;
+        std::size_t open_at, close_at;
     };
 
+    Mark pop_mark();
     void begin_content();           // pending breaks, line prefixes, pending space
     void write_breaks();
     void write_prefixes();
-    void before_visible(char next); // deferred marks, then the close check
-    void settle_close_check(char next);
+    void before_visible(std::string_view next);  // deferred marks, then the close check
+    void settle_close_check(std::string_view next);
+    bool join_closed(Mark& mark);   // reopening what just closed takes its closing delimiter out
+    void wrote() { closed.clear(); }
 
     std::string out;
     EscapeRun escape;
@@ -87,7 +94,13 @@ private:
     bool line_has_content = false;
     std::vector<Prefix> prefixes;
     std::vector<Mark> marks;
-    CloseCheck check;
+    std::size_t first_unwritten = 0;         // marks before it are written or dropped
+    std::vector<std::string_view> kinds;      // delimiters of the open marks, each once
+    // Delimiters closed after punctuation, at the end of the buffer: they read as closing
+    // only if no letter follows, else both delimiters of each are taken out.
+    std::vector<Written> check;
+    // Marks closed at the end of the buffer, in the order they closed.
+    std::vector<Written> closed;
 };
 
 }  // namespace velkaron::clean

@@ -1,5 +1,6 @@
 #include "clean/render_common.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -11,7 +12,7 @@
 
 namespace velkaron::clean {
 
-void ListCounter::open(const GumboNode* list, bool ordered) {
+void ListCounter::open(const GumboNode* list, bool ordered, bool alternate) {
     long long first = 1;
     const char* start = ordered ? attribute_value(list, "start") : nullptr;
     if (start != nullptr) {
@@ -20,7 +21,7 @@ void ListCounter::open(const GumboNode* list, bool ordered) {
         // Markdown numbers have at most nine digits; larger starts count from 1.
         if (end != start && value >= 0 && value <= 999999999) first = value;
     }
-    lists.push_back({ordered, first});
+    lists.push_back({ordered, alternate, first});
 }
 
 void ListCounter::close() {
@@ -30,7 +31,7 @@ void ListCounter::close() {
 std::string ListCounter::next_marker(const char* bullet) {
     if (lists.empty() || !lists.back().ordered) return bullet;
     List& list = lists.back();
-    std::string marker = std::to_string(list.next) + ". ";
+    std::string marker = std::to_string(list.next) + (list.alternate ? ") " : ". ");
     if (list.next < 999999999) ++list.next;
     return marker;
 }
@@ -90,6 +91,18 @@ std::string selected_options(const GumboNode* select) {
     }
     if (shown.empty() && !options.empty()) shown = collapsed_text(options.front());
     return shown;
+}
+
+bool is_script_url(std::string_view url) {
+    std::string scheme;
+    for (char c : url) {
+        if (scheme.empty() && static_cast<unsigned char>(c) <= ' ') continue;
+        if (c == '\t' || c == '\n' || c == '\r') continue;
+        if (c == ':') return scheme == "javascript" || scheme == "vbscript";
+        if (scheme.size() == 10) return false;
+        scheme += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return false;
 }
 
 std::string link_target(const RenderOptions& options, const char* href) {
