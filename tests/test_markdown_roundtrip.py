@@ -43,6 +43,15 @@ CELL_BLOCKS = {"table", "blockquote", "hr", "dl", *HEADINGS, *LISTS, *PREFORMATT
 HIDING = re.compile(r"(?:^|;)\s*(?:display\s*:\s*none|visibility\s*:\s*hidden)\s*(?:;|!|$)", re.I)
 
 
+LAST_NUMBER = 999_999_999  # the longest list number Markdown reads
+
+
+def first_number(ordered_list):
+    """An ordered list's `start`, as the renderer reads it: other values count from 1."""
+    start = re.match(r"\s*([+-]?\d+)", ordered_list.attrs.get("start", ""))
+    return int(start[1]) if start and 0 <= int(start[1]) <= LAST_NUMBER else 1
+
+
 def left_out(node):
     attrs = node.attrs
     return (node.tag in LEFT_OUT or "hidden" in attrs
@@ -75,6 +84,7 @@ class Reading:
     def __init__(self, tree):
         self.words, self.links, self.headings, self.items, self.tables, self.code = [], [], [], [], [], []
         self.pending = []  # text since the last word boundary: inline elements do not split words
+        self.lists = []  # the next number of each open ordered list, None for the others
         self.walk(tree.root, flat=False, literal=False)
         self.flush()
 
@@ -129,8 +139,15 @@ class Reading:
         elif tag in HEADINGS:
             self.spanning(node, lambda words: self.headings.append((HEADINGS[tag], collapsed(words))),
                           flat=True, literal=False)
+        elif tag in LISTS:
+            self.lists.append(first_number(node) if tag == "ol" else None)
+            self.children(node, flat=False, literal=False)
+            self.lists.pop()
         elif tag == "li":
-            self.spanning(node, lambda words: words and self.items.append(collapsed(words)),
+            number = self.lists[-1] if self.lists else None
+            if number is not None:
+                self.lists[-1] = min(number + 1, LAST_NUMBER)
+            self.spanning(node, lambda words: words and self.items.append((number, collapsed(words))),
                           flat=False, literal=False)
         elif tag in PREFORMATTED:
             self.code.append(node.text.strip("\n"))
@@ -193,7 +210,7 @@ def generator():
 
 
 CORPORA = {
-    "python3-doc": "/usr/share/doc/python3*/html/**/*.html",
+    "python3-doc": "/usr/share/doc/python3-doc/html/**/*.html",
     "nodejs-doc": "/usr/share/doc/nodejs/**/*.html",
 }
 

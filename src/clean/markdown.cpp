@@ -210,6 +210,7 @@ private:
                 last_list.closed_at = out.buffer().size();
                 break;
             case Role::list_item:
+                if (lists.ordered() && !out.prefix_used()) write_empty_item();
                 out.pop_prefix();
                 out.block(1);
                 break;
@@ -265,10 +266,7 @@ private:
             case Role::emphasis: out.open_mark("*"); return true;
             case Role::deleted: out.open_mark("~~"); return true;
             case Role::code:
-                out.inline_markup("`");
-                code_starts.push_back(out.buffer().size() - 1);
-                code_owner.push_back(element);
-                ++out.literal_depth;
+                open_code(element);
                 return true;
             case Role::link:
                 open_link(element);
@@ -324,6 +322,15 @@ private:
                               last_list.depth == lists.depth() + 1 && last_list.ordered == ordered;
         lists.open(list, ordered, adjacent && !last_list.alternate);
         out.block(nested && lists.next_number() == 1 ? 1 : 2);
+    }
+
+    // An empty numbered item keeps its number, so the items after it keep theirs. As the first
+    // item of a list inside an item's text it needs a blank line before it to start the list.
+    void write_empty_item() {
+        if (lists.at_first_item() && lists.depth() > 1) out.block(2);
+        out.structure("");
+        std::string& buffer = out.buffer();
+        while (!buffer.empty() && buffer.back() == ' ') buffer.pop_back();
     }
 
     // A closing run of '#' after a space would read as the end of the heading marker.
@@ -393,6 +400,21 @@ private:
         ++out.literal_depth;
     }
 
+    void open_code(const GumboNode* element) {
+        out.inline_markup("`");
+        std::string& buffer = out.buffer();
+        std::size_t at = buffer.size() - 1;
+        // Code right after code: their backticks would run together, so the two are one span.
+        if (at == last_code.end && last_code.end - last_code.start < joinable_code) {
+            buffer.resize(last_code.closing);
+            buffer.replace(last_code.start, last_code.opening, "`");
+            at = last_code.start;
+        }
+        code_starts.push_back(at);
+        code_owner.push_back(element);
+        ++out.literal_depth;
+    }
+
     void close_code() {
         code_owner.pop_back();
         const std::size_t at = code_starts.back();
@@ -409,7 +431,9 @@ private:
         const std::string fence(longest_run(content, '`') + 1, '`');
         const std::string opening = pad ? fence + " " : fence;
         buffer.replace(at, 1, opening);
+        const std::size_t closing = buffer.size();
         out.glued(pad ? " " + fence : fence);
+        last_code = {at, opening.size(), closing, buffer.size()};
     }
 
     void write_image(const GumboNode* image) {
@@ -443,6 +467,13 @@ private:
         const TableShape& shape;
         unsigned int cells, rows;
     };
+    // Where the last code span stands: its start, opening length, closing and end.
+    struct CodeSpan {
+        std::size_t start = 0, opening = 0, closing = 0, end = std::string::npos;
+    };
+    // Joining moves the span's text; longer spans are left apart (and so read as one span
+    // with the backticks between them).
+    static constexpr std::size_t joinable_code = 4096;
     struct ClosedList {
         bool ordered = false, alternate = false;
         std::size_t depth = 0, closed_at = std::string::npos;
@@ -459,6 +490,7 @@ private:
     std::vector<const GumboNode*> code_owner;
     std::vector<bool> links;  // whether each open link is written as one
     ClosedList last_list;
+    CodeSpan last_code;
     int kept = 0;  // inside code blocks
 };
 

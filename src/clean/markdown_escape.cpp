@@ -2,13 +2,11 @@
 
 #include <cctype>
 
+#include "clean/char_classes.h"
+
 namespace velkaron::clean {
 
 namespace {
-
-bool is_alnum(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || static_cast<unsigned char>(c) >= 0x80;
-}
 
 // A run that would begin a block at the start of a line: "#", "##"..., ">", "-", "+", "*",
 // "1." or "1)", or a rule or setext underline of '-', '=' or '_'.
@@ -28,17 +26,18 @@ bool opens_block(std::string_view run) {
 bool needs_escape(std::string_view run, std::size_t i, bool pipes) {
     const char c = run[i];
     const char next = i + 1 < run.size() ? run[i + 1] : ' ';
-    const char previous = i > 0 ? run[i - 1] : ' ';
     switch (c) {
         case '\\': case '`': case '*': case '[': case ']':
             return true;
         case '_':
-            return !is_alnum(previous) || !is_alnum(next);
+            // Only between letters or digits an underscore cannot delimit emphasis.
+            return last_class(run.substr(0, i)) != CharClass::other ||
+                   first_class(run.substr(i + 1)) != CharClass::other;
         case '<':
             return std::isalpha(static_cast<unsigned char>(next)) || next == '/' || next == '!' ||
                    next == '?';
         case '&':
-            return is_alnum(next) || next == '#';
+            return std::isalnum(static_cast<unsigned char>(next)) != 0 || next == '#';
         case '~':
             return next == '~';
         case '|':

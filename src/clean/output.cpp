@@ -266,9 +266,7 @@ void Output::before_visible(std::string_view next) {
         if (mark.delimiter == "[") {
             // "!" just before a link's "[" would make it an image.
             if (line_has_content && !out.empty() && out.back() == '!') out.insert(out.size() - 1, 1, '\\');
-        } else if (first_class(next) == CharClass::punctuation && line_has_content &&
-                   last_class(out) == CharClass::other) {
-            // An opening delimiter before punctuation opens only after a space or punctuation.
+        } else if (!opens_here(mark, next)) {
             mark.dropped = true;
             continue;
         }
@@ -277,6 +275,19 @@ void Output::before_visible(std::string_view next) {
         mark.written = true;
     }
     first_unwritten = marks.size();
+}
+
+// Whether an opening delimiter written here reads as one: before punctuation only after a
+// space or punctuation, and not where it could also close (between two punctuation marks or
+// inside a word) while another delimiter of the same character is open.
+bool Output::opens_here(const Mark& mark, std::string_view next) const {
+    const CharClass before = line_has_content ? last_class(out) : CharClass::space;
+    const CharClass after = first_class(next);
+    if (after == CharClass::punctuation && before == CharClass::other) return false;
+    if (before != after || before == CharClass::space) return true;
+    return std::none_of(kinds.begin(), kinds.end(), [&](std::string_view kind) {
+        return kind != mark.delimiter && kind.front() == mark.delimiter.front();
+    });
 }
 
 bool Output::join_closed(Mark& mark) {

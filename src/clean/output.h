@@ -43,6 +43,7 @@ public:
     // Line prefixes: `first` on the first line written inside, `rest` on the others.
     void push_prefix(std::string first, std::string rest);
     void pop_prefix();
+    bool prefix_used() const { return !prefixes.empty() && prefixes.back().used; }
 
     // Emphasis delimiters; a link's "[" is a mark too, written with its first visible
     // character, and `close_link` writes the link's tail only when the "[" was written.
@@ -81,6 +82,7 @@ private:
     void write_prefixes();
     void before_visible(std::string_view next);  // deferred marks, then the close check
     void settle_close_check(std::string_view next);
+    bool opens_here(const Mark& mark, std::string_view next) const;
     bool join_closed(Mark& mark);   // reopening what just closed takes its closing delimiter out
     void wrote() { closed.clear(); }
 

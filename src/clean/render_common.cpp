@@ -21,7 +21,7 @@ void ListCounter::open(const GumboNode* list, bool ordered, bool alternate) {
         // Markdown numbers have at most nine digits; larger starts count from 1.
         if (end != start && value >= 0 && value <= 999999999) first = value;
     }
-    lists.push_back({ordered, alternate, first});
+    lists.push_back({ordered, alternate, first, 0});
 }
 
 void ListCounter::close() {
@@ -29,6 +29,7 @@ void ListCounter::close() {
 }
 
 std::string ListCounter::next_marker(const char* bullet) {
+    if (!lists.empty()) ++lists.back().items;
     if (lists.empty() || !lists.back().ordered) return bullet;
     List& list = lists.back();
     std::string marker = std::to_string(list.next) + (list.alternate ? ") " : ". ");

@@ -24,6 +24,7 @@ public:
     bool ordered() const { return inside() && lists.back().ordered; }
     bool alternate() const { return inside() && lists.back().alternate; }
     long long next_number() const { return ordered() ? lists.back().next : 1; }
+    bool at_first_item() const { return inside() && lists.back().items == 1; }
     // "1. " numbered from `start`, or `bullet` for unordered lists and items outside any list.
     std::string next_marker(const char* bullet);
 
@@ -31,6 +32,7 @@ private:
     struct List {
         bool ordered, alternate;
         long long next;
+        unsigned long long items;
     };
     std::vector<List> lists;
 };
