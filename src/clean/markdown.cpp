@@ -473,7 +473,7 @@ private:
     };
     // Joining moves the span's text; longer spans are left apart (and so read as one span
     // with the backticks between them).
-    static constexpr std::size_t joinable_code = 4096;
+    static constexpr std::size_t joinable_code = 512;
     struct ClosedList {
         bool ordered = false, alternate = false;
         std::size_t depth = 0, closed_at = std::string::npos;

@@ -41,6 +41,7 @@ public:
             case Role::row:
                 out.block(1);
                 cells.push_back(0);
+                row_starts.push_back(out.buffer().size());
                 return true;
             case Role::cell:
                 if (!cells.empty() && cells.back()++ > 0) out.separator("\t");
@@ -71,8 +72,11 @@ public:
 
     void close(const GumboNode* element, TagRule rule) {
         switch (rule.role) {
-            case Role::block: case Role::term: case Role::definition: case Role::row:
-                if (rule.role == Role::row && !cells.empty()) cells.pop_back();
+            case Role::row:
+                close_row();
+                out.block(1);
+                break;
+            case Role::block: case Role::term: case Role::definition:
                 out.block(1);
                 break;
             case Role::preformatted:
@@ -115,6 +119,15 @@ public:
     std::string take() { return out.take(); }
 
 private:
+    // Empty cells at the end of a row leave no tabs behind.
+    void close_row() {
+        if (cells.empty()) return;
+        cells.pop_back();
+        std::string& buffer = out.buffer();
+        while (buffer.size() > row_starts.back() && buffer.back() == '\t') buffer.pop_back();
+        row_starts.pop_back();
+    }
+
     void write_attribute(const GumboNode* element, const char* name) {
         const char* value = attribute_value(element, name);
         if (value != nullptr) out.text(value);
@@ -131,6 +144,7 @@ private:
     Output out;
     ListCounter lists;
     std::vector<int> cells;
+    std::vector<std::size_t> row_starts;
     int kept = 0;  // inside elements that keep whitespace
 };
 
