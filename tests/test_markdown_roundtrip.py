@@ -1,14 +1,10 @@
-"""Markdown that renders back: every doc page (python3-doc, nodejs-doc) and generated pages are
-rendered with `markdown()`, that Markdown is rendered to HTML by markdown-it-py (CommonMark
-with GitHub tables and strikethrough), and both trees are read the same way. They must hold the
-same words in the same order, the same links (URL and text), headings, list items, table
-cells and code blocks.
-
-The source is read with the renderer's rules, never per page: what it leaves out (scripts,
-styles, hidden elements, form fields, the insides of `select` and `textarea`), what Markdown
-cannot nest (blocks inside links, headings and table cells flow as text; inside code all markup
-is literal), layout tables (cells holding blocks) read as their blocks, and empty links and
-list items, which show nothing. Whitespace is collapsed on both sides."""
+"""Markdown that renders back: each doc page (python3-doc, nodejs-doc) and generated page is
+rendered with `markdown()`, that is rendered to HTML by markdown-it-py (CommonMark, GitHub
+tables and strikethrough), and both trees are read alike: the same words in order, links (URL
+and text), headings, numbered list items, table cells and code blocks. The page is read by the
+renderer's rules, never per page: what it leaves out (scripts, styles, hidden elements, form
+fields, script links), what Markdown cannot nest (blocks inside links, headings and cells flow
+as text; inside code all is code), layout tables as their blocks, empty links and items."""
 
 import glob
 import importlib.util
@@ -21,45 +17,35 @@ import pytest
 import velkaron
 
 markdown_it = pytest.importorskip("markdown_it")
-
 RENDERER = markdown_it.MarkdownIt("commonmark").enable(["table", "strikethrough"])
 
-LEFT_OUT = {"script", "style", "template", "head", "title", "base", "link", "meta", "noframes",
-            "noembed", "datalist", "param", "source", "track", "iframe", "object", "embed",
-            "canvas", "applet", "rp", "noscript", "input", "select", "textarea"}
-# Elements a browser shows on lines of their own: words on either side of them stay apart.
-BLOCKS = {"p", "figure", "address", "fieldset", "details", "center", "div", "section", "article",
-          "nav", "aside", "header", "footer", "main", "hgroup", "figcaption", "form", "legend",
-          "summary", "caption", "body", "html", "frameset", "thead", "tbody", "tfoot", "optgroup",
-          "option", "multicol", "ul", "ol", "menu", "dir", "li", "dl", "dt", "dd", "table", "tr",
-          "td", "th", "blockquote", "pre", "listing", "plaintext", "xmp", "hr", "br",
-          "h1", "h2", "h3", "h4", "h5", "h6"}
+LEFT_OUT = set("script style template head title base link meta noframes noembed datalist param "
+               "source track iframe object embed canvas applet rp noscript input select textarea".split())
+# Shown on lines of their own: the words on either side stay apart.
+BLOCKS = set("p figure address fieldset details center div section article nav aside header footer "
+             "main hgroup figcaption form legend summary caption body html frameset thead tbody tfoot "
+             "optgroup option multicol ul ol menu dir li dl dt dd table tr td th blockquote pre "
+             "listing plaintext xmp hr br h1 h2 h3 h4 h5 h6".split())
 HEADINGS = {f"h{level}": level for level in range(1, 7)}
-LISTS = {"ul", "ol", "menu", "dir"}
-PREFORMATTED = {"pre", "listing", "plaintext", "xmp"}
-CODE = {"code", "kbd", "samp", "tt"}
-# What a table cell may not hold for the table to be a grid.
-CELL_BLOCKS = {"table", "blockquote", "hr", "dl", *HEADINGS, *LISTS, *PREFORMATTED}
+LISTS, CODE, PREFORMATTED = {"ul", "ol", "menu", "dir"}, {"code", "kbd", "samp", "tt"}, {"pre", "listing", "plaintext", "xmp"}
+CELL_BLOCKS = {"table", "blockquote", "hr", "dl", *HEADINGS, *LISTS, *PREFORMATTED}  # make a layout table
 HIDING = re.compile(r"(?:^|;)\s*(?:display\s*:\s*none|visibility\s*:\s*hidden)\s*(?:;|!|$)", re.I)
-
-
 LAST_NUMBER = 999_999_999  # the longest list number Markdown reads
+SCRIPT_URL = re.compile(r"[\x00-\x20]*(?:javascript|vbscript):", re.I)
 
 
-def first_number(ordered_list):
-    """An ordered list's `start`, as the renderer reads it: other values count from 1."""
-    start = re.match(r"\s*([+-]?\d+)", ordered_list.attrs.get("start", ""))
+def first_number(attrs):
+    start = re.match(r"\s*([+-]?\d+)", attrs.get("start", ""))
     return int(start[1]) if start and 0 <= int(start[1]) <= LAST_NUMBER else 1
 
 
-def left_out(node):
-    attrs = node.attrs
-    return (node.tag in LEFT_OUT or "hidden" in attrs
-            or ("style" in attrs and HIDING.search(attrs["style"]) is not None))
+def followed(attrs):
+    """Whether a link is written as one: it has an href that runs no script."""
+    return "href" in attrs and not SCRIPT_URL.match(re.sub("[\t\n\r]", "", attrs["href"]))
 
 
-def collapsed(words):
-    return " ".join(words)
+def left_out(tag, attrs):
+    return tag in LEFT_OUT or "hidden" in attrs or HIDING.search(attrs.get("style", "")) is not None
 
 
 def is_layout(table):
@@ -67,14 +53,13 @@ def is_layout(table):
     cells, stack = 0, [(child, False) for child in table.get_children()]
     while stack:
         node, in_cell = stack.pop()
-        if not node.is_element() or left_out(node):
+        tag = node.tag
+        if not tag or left_out(tag, node.attrs):
             continue
-        if in_cell and node.tag in CELL_BLOCKS:
+        if in_cell and tag in CELL_BLOCKS:
             return True
-        if node.tag in ("td", "th"):
-            cells += 1
-            in_cell = True
-        stack.extend((child, in_cell) for child in node.get_children())
+        cells += tag in ("td", "th")
+        stack.extend((child, in_cell or tag in ("td", "th")) for child in node.get_children())
     return cells == 0
 
 
@@ -88,131 +73,110 @@ class Reading:
         self.walk(tree.root, flat=False, literal=False)
         self.flush()
 
-    def text(self, text):
-        self.pending.append(text)
+    def fields(self):
+        return {"words": self.words, "links": self.links, "headings": self.headings,
+                "items": self.items, "tables": self.tables, "code": self.code}
 
     def flush(self):
         if self.pending:
             self.words.extend("".join(self.pending).split())
             self.pending.clear()
 
-    def spanning(self, node, collect, **context):
+    def spanning(self, node, flat, literal=False):
+        """The words below a node, joined."""
         self.flush()
         start = len(self.words)
-        self.children(node, **context)
+        self.children(node, flat, literal)
         self.flush()
-        collect(self.words[start:])
+        return " ".join(self.words[start:])
 
-    def children(self, node, **context):
+    def children(self, node, flat, literal):
         for child in node.get_children():
-            self.walk(child, **context)
+            self.walk(child, flat, literal)
 
     def walk(self, node, flat, literal):
-        if node.is_element() and node.tag in BLOCKS:
-            self.flush()
-            self.read(node, flat, literal)
-            self.flush()
-        else:
-            self.read(node, flat, literal)
-
-    def read(self, node, flat, literal):
-        if node.is_text():
-            self.text(node.text)
-            return
-        if not node.is_element() or left_out(node):
-            return
         tag = node.tag
-        if literal:
-            self.children(node, flat=flat, literal=True)
+        if not tag:
+            if node.is_text():
+                self.pending.append(node.text)
+            return
+        attrs = node.attrs
+        if left_out(tag, attrs):
+            return
+        if tag in BLOCKS:
+            self.flush()
+        if literal or tag in CODE:
+            self.children(node, flat, literal=True)
         elif tag in ("img", "image", "area"):
-            self.text(node.attrs.get("alt", ""))
-            if tag == "area" and "href" in node.attrs and node.attrs.get("alt", "").strip():
-                self.links.append((unquote(node.attrs["href"]), collapsed(node.attrs["alt"].split())))
-        elif tag == "a" and "href" in node.attrs:
-            href = unquote(node.attrs["href"])
-            self.spanning(node, lambda words: words and self.links.append((href, collapsed(words))),
-                          flat=True, literal=False)
-        elif tag in CODE:
-            self.children(node, flat=flat, literal=True)
+            self.pending.append(attrs.get("alt", ""))
+            if tag == "area" and followed(attrs) and attrs.get("alt", "").strip():
+                self.links.append((unquote(attrs["href"]), " ".join(attrs["alt"].split())))
+        elif tag == "a" and followed(attrs):
+            text = self.spanning(node, flat=True)
+            if text:
+                self.links.append((unquote(attrs["href"]), text))
         elif flat:
-            self.children(node, flat=True, literal=False)
+            self.children(node, flat, literal)
         elif tag in HEADINGS:
-            self.spanning(node, lambda words: self.headings.append((HEADINGS[tag], collapsed(words))),
-                          flat=True, literal=False)
+            self.headings.append((HEADINGS[tag], self.spanning(node, flat=True)))
         elif tag in LISTS:
-            self.lists.append(first_number(node) if tag == "ol" else None)
-            self.children(node, flat=False, literal=False)
+            self.lists.append(first_number(attrs) if tag == "ol" else None)
+            self.children(node, flat, literal)
             self.lists.pop()
         elif tag == "li":
             number = self.lists[-1] if self.lists else None
             if number is not None:
                 self.lists[-1] = min(number + 1, LAST_NUMBER)
-            self.spanning(node, lambda words: words and self.items.append((number, collapsed(words))),
-                          flat=False, literal=False)
+            text = self.spanning(node, flat=False)
+            if text:
+                self.items.append((number, text))
         elif tag in PREFORMATTED:
             self.code.append(node.text.strip("\n"))
-            self.text(node.text)
+            self.pending.append(node.text)
         elif tag == "table" and not is_layout(node):
             self.tables.append([])
-            self.table_rows(node)
+            self.rows(node)
         else:
-            self.children(node, flat=False, literal=False)
+            self.children(node, flat, literal)
+        if tag in BLOCKS:
+            self.flush()
 
-    def table_rows(self, table):
-        """Rows of a grid: cells flow as text; trailing empty cells are the grid's padding."""
-        stack = [table]
-        while stack:
-            node = stack.pop()
-            if node.is_text():
-                self.text(node.text)
-            elif node.is_element() and not left_out(node):
-                if node.tag == "tr":
-                    row = []
-                    for cell in node.get_children():
-                        if cell.is_element() and cell.tag in ("td", "th") and not left_out(cell):
-                            self.spanning(cell, lambda words: row.append(collapsed(words)),
-                                          flat=True, literal=False)
-                        else:
-                            self.walk(cell, flat=True, literal=False)
-                    while row and not row[-1]:
-                        row.pop()
-                    self.tables[-1].append(row)
-                    self.flush()
-                else:
-                    stack.extend(reversed(node.get_children()))
-
-    def fields(self):
-        return {"words": self.words, "links": self.links, "headings": self.headings,
-                "items": self.items, "tables": self.tables, "code": self.code}
-
-
-def first_difference(ours, theirs):
-    """Where two readings part, with a little of each around it."""
-    index = next((i for i, (a, b) in enumerate(zip(ours, theirs)) if a != b), min(len(ours), len(theirs)))
-    return index, *(repr(side[max(0, index - 3):index + 4])[:300] for side in (ours, theirs))
+    def rows(self, node):
+        """A grid's rows of cell texts, without the empty cells that pad them."""
+        for child in node.get_children():
+            tag = child.tag
+            if tag in ("thead", "tbody", "tfoot"):
+                self.rows(child)
+            elif tag != "tr" or left_out(tag, child.attrs):
+                self.walk(child, flat=False, literal=False)
+            else:
+                row = []
+                for cell in child.get_children():
+                    if cell.tag in ("td", "th") and not left_out(cell.tag, cell.attrs):
+                        row.append(self.spanning(cell, flat=True))
+                    else:
+                        self.walk(cell, flat=True, literal=False)
+                while row and not row[-1]:
+                    row.pop()
+                self.tables[-1].append(row)
 
 
 def round_trip_differences(html):
-    """The fields that differ between a page and its Markdown rendered back, with the first
-    difference of each."""
+    """The fields that differ between a page and its Markdown rendered back: where each first
+    parts, with a little of both sides."""
     tree = velkaron.Tree(html)
     source = Reading(tree).fields()
     back = Reading(velkaron.Tree(RENDERER.render(tree.markdown()))).fields()
-    return {field: first_difference(source[field], back[field])
-            for field in source if source[field] != back[field]}
+    differences = {}
+    for field, ours in source.items():
+        theirs = back[field]
+        if ours != theirs:
+            at = next((i for i, pair in enumerate(zip(ours, theirs)) if pair[0] != pair[1]), min(len(ours), len(theirs)))
+            differences[field] = (at, *(repr(side[max(0, at - 3):at + 4])[:300] for side in (ours, theirs)))
+    return differences
 
 
-def generator():
-    spec = importlib.util.spec_from_file_location("generate", Path(__file__).parent.parent / "bench" / "generate.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
-
-
-CORPORA = {
-    "python3-doc": "/usr/share/doc/python3-doc/html/**/*.html",
-    "nodejs-doc": "/usr/share/doc/nodejs/**/*.html",
-}
+CORPORA = {"python3-doc": "/usr/share/doc/python3-doc/html/**/*.html", "nodejs-doc": "/usr/share/doc/nodejs/**/*.html"}
 
 
 @pytest.mark.parametrize("corpus", CORPORA)
@@ -220,15 +184,14 @@ def test_doc_pages_render_back(corpus):
     pages = sorted(glob.glob(CORPORA[corpus], recursive=True))
     if not pages:
         pytest.skip(f"{corpus} is not installed")
-    failing = {}
-    for page in pages:
-        differences = round_trip_differences(Path(page).read_text("utf-8", errors="replace"))
-        if differences:
-            failing[page] = differences
+    failing = {page: found for page in pages
+               if (found := round_trip_differences(Path(page).read_text("utf-8", errors="replace")))}
     assert failing == {}, f"{len(failing)} of {len(pages)} pages differ"
 
 
 @pytest.mark.parametrize("seed", range(12))
 def test_generated_pages_render_back(seed):
-    html = generator().generate_page(40_000 + 20_000 * seed, seed)
-    assert round_trip_differences(html) == {}
+    spec = importlib.util.spec_from_file_location("generate", Path(__file__).parent.parent / "bench" / "generate.py")
+    generate = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(generate)
+    assert round_trip_differences(generate.generate_page(40_000 + 20_000 * seed, seed)) == {}
