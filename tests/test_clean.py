@@ -83,6 +83,9 @@ def test_deep_nesting_renders_without_recursion(tag, text, markdown):
     ("<code>" + "`" * 100_000 + "</code>", "`" * 100_000, "`" * 100_001 + " "),
     ("<table><tr>" + "<td>|</td>" * 20_000 + "</table>", "\t".join("|" * 20_000), "| \\| | \\| |"),
     ("<pre>" + "```\n" * 20_000 + "</pre>", "\n".join(["```"] * 20_000), "````\n```"),
+    ("<ol>" + "<li>a" * 100_000, "\n".join(f"{i}. a" for i in range(1, 100_001)), "\n99999. a\n100000. a"),
+    ("<ol><li>a</ol>" * 50_000, "\n\n".join(["1. a"] * 50_000), "1. a\n\n1) a\n\n1. a"),
+    ("<p>" + "<code>a</code>" * 100_000, "a" * 100_000, "`" + "a" * 500),
 ])
 def test_hostile_shapes_render_whole(html, plain, markdown_part):
     tree = velkaron.Tree(html)
