@@ -48,6 +48,15 @@ def left_out(tag, attrs):
     return tag in LEFT_OUT or "hidden" in attrs or HIDING.search(attrs.get("style", "")) is not None
 
 
+def preformatted_text(node):
+    """The text a code block shows: its text, breaks as new lines."""
+    if not node.tag:
+        return node.text if node.is_text() else ""
+    if node.tag == "br":
+        return "\n"
+    return "" if left_out(node.tag, node.attrs) else "".join(map(preformatted_text, node.get_children()))
+
+
 def is_layout(table):
     """Whether a table is written as its blocks: a cell holds a block, or it has no cells."""
     cells, stack = 0, [(child, False) for child in table.get_children()]
@@ -131,8 +140,9 @@ class Reading:
             if text:
                 self.items.append((number, text))
         elif tag in PREFORMATTED:
-            self.code.append(node.text.strip("\n"))
-            self.pending.append(node.text)
+            text = preformatted_text(node)
+            self.code.append(text.strip("\n"))
+            self.pending.append(text)
         elif tag == "table" and not is_layout(node):
             self.tables.append([])
             self.rows(node)

@@ -142,7 +142,8 @@ private:
             case Role::list_item:
                 if (lists.ordered() && !out.prefix_used()) write_empty_item();
                 out.pop_prefix();
-                out.block(1);
+                // Text after an item outside any list would continue the item.
+                out.block(lists.inside() ? 1 : 2);
                 break;
             case Role::term:
                 out.close_mark();
@@ -236,8 +237,10 @@ private:
         }
     }
 
+    // A code span holds no breaks: there a break is a space.
     void line_break() {
         if (kept > 0) out.preformatted("\n");
+        else if (!code_starts.empty()) out.space();
         else out.line_break();
     }
 
@@ -353,7 +356,7 @@ private:
         std::string& buffer = out.buffer();
         const std::string_view content(buffer.data() + at + 1, buffer.size() - at - 1);
         if (content.empty()) {
-            buffer.erase(at);
+            out.erase_markup(at);
             return;
         }
         const bool pad = content.front() == '`' || content.back() == '`' ||

@@ -39,7 +39,8 @@ bool needs_escape(std::string_view run, std::size_t i, bool pipes) {
         case '&':
             return std::isalnum(static_cast<unsigned char>(next)) != 0 || next == '#';
         case '~':
-            return next == '~';
+            // At the edges of a run a strikethrough delimiter may stand next to it.
+            return next == '~' || i == 0 || i + 1 == run.size();
         case '|':
             return pipes;
         default:

@@ -176,6 +176,21 @@ void Output::close_link(std::string_view tail) {
     wrote();
 }
 
+void Output::erase_markup(std::size_t at) {
+    for (std::size_t i = marks.size(); i > 0; --i) {
+        Mark& mark = marks[i - 1];
+        if (!mark.written) continue;
+        if (mark.at + mark.delimiter.size() != at) break;
+        mark.written = false;
+        at = mark.at;
+        first_unwritten = std::min(first_unwritten, i - 1);
+    }
+    out.resize(at);
+    if (!out.empty() && out.back() == ' ') pending_space = false;
+    check.clear();
+    wrote();
+}
+
 void Output::close_mark() {
     if (marks.empty()) return;
     const Mark mark = pop_mark();

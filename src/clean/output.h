@@ -50,6 +50,9 @@ public:
     void open_mark(std::string_view delimiter);
     void close_mark();
     void close_link(std::string_view tail);
+    // Takes out the markup from `at` to the end, with the delimiters written just before it
+    // (they wait for the next visible text again).
+    void erase_markup(std::size_t at);
 
     // Nesting counters: inline (blocks and breaks become spaces), literal (no escaping),
     // pipes (table cells: escape '|' even in code).
