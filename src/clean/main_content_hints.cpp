@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velkaron::clean {
 namespace {
@@ -14,65 +15,104 @@ std::string_view attribute(const GumboNode* element, const char* name) {
     return found != nullptr ? std::string_view(found->value) : std::string_view();
 }
 
-// Words that name the page around an article. Matched at the start of a word of an id or
-// class, words split at spaces, '-', '_' and lower-to-upper case changes ("postComments").
+// Words that name the page around an article. An id or class value is read token by token
+// (tokens split at spaces), each token as words split at '-', '_' and lower-to-upper case
+// changes ("postComments"). A boilerplate word counts at either end of a token ("comments",
+// "site-footer", "share-bar"), not in its middle, where it names a part of a layout
+// ("builder-widget-container", "sticky-sidebar-parent").
 constexpr std::array<std::string_view, 30> boilerplate_words = {
     "comment", "sidebar", "share", "sharing", "social", "related", "cookie", "consent",
     "promo", "advert", "sponsor", "banner", "newsletter", "subscribe", "popup", "modal",
     "breadcrumb", "footer", "navbar", "nav", "menu", "widget", "recommend", "masthead",
     "skip", "toolbar", "pagination", "pager", "signup", "outbrain"};
 
-constexpr std::array<std::string_view, 8> content_words = {
-    "article", "content", "post", "entry", "story", "main", "text", "body"};
-
 // Whole words only: short words that are prefixes of ordinary ones ("ad" of "address").
 constexpr std::array<std::string_view, 5> boilerplate_whole_words = {"ad", "ads", "adv", "tags", "meta"};
 
-bool word_break(char previous, char current) {
-    return previous == ' ' || previous == '-' || previous == '_' || previous == '\t' ||
-           previous == '\n' || (std::islower(static_cast<unsigned char>(previous)) &&
-                                std::isupper(static_cast<unsigned char>(current)));
+constexpr std::array<std::string_view, 8> content_words = {
+    "article", "content", "post", "entry", "story", "main", "text", "body"};
+
+// A token opening with one of these states a condition of the element ("has-sidebar",
+// "no-share", "with-navigation"), not what it is.
+constexpr std::array<std::string_view, 4> state_words = {"has", "no", "with", "is"};
+
+bool is_separator(char c) { return c == '-' || c == '_'; }
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+bool lower_to_upper(char previous, char current) {
+    return std::islower(static_cast<unsigned char>(previous)) &&
+           std::isupper(static_cast<unsigned char>(current));
 }
 
-bool is_separator(char c) { return c == ' ' || c == '-' || c == '_' || c == '\t' || c == '\n'; }
+// The words of one token, in order.
+std::vector<std::string_view> words_of(std::string_view token) {
+    std::vector<std::string_view> words;
+    std::size_t start = 0;
+    for (std::size_t at = 0; at <= token.size(); ++at) {
+        const bool end = at == token.size() || is_separator(token[at]) ||
+                         (at > 0 && lower_to_upper(token[at - 1], token[at]));
+        if (!end) continue;
+        if (at > start) words.push_back(token.substr(start, at - start));
+        start = at < token.size() && is_separator(token[at]) ? at + 1 : at;
+    }
+    return words;
+}
 
-bool starts_with_lower(std::string_view text, std::size_t at, std::string_view word) {
-    if (text.size() - at < word.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[at + i])) != word[i]) return false;
+bool starts_with_lower(std::string_view word, std::string_view prefix) {
+    if (word.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(word[i])) != prefix[i]) return false;
     }
     return true;
 }
 
 template <std::size_t N>
-bool has_word_start(std::string_view text, const std::array<std::string_view, N>& words) {
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (at > 0 && !word_break(text[at - 1], text[at])) continue;
-        if (is_separator(text[at])) continue;
-        for (std::string_view word : words) {
-            if (starts_with_lower(text, at, word)) return true;
-        }
+bool starts_with_any(std::string_view word, const std::array<std::string_view, N>& prefixes) {
+    for (std::string_view prefix : prefixes) {
+        if (starts_with_lower(word, prefix)) return true;
     }
     return false;
 }
 
-bool has_whole_word(std::string_view text) {
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (at > 0 && !is_separator(text[at - 1])) continue;
-        for (std::string_view word : boilerplate_whole_words) {
-            const std::size_t end = at + word.size();
-            if (starts_with_lower(text, at, word) && (end == text.size() || is_separator(text[end])))
-                return true;
-        }
+template <std::size_t N>
+bool is_any(std::string_view word, const std::array<std::string_view, N>& whole) {
+    for (std::string_view candidate : whole) {
+        if (word.size() == candidate.size() && starts_with_lower(word, candidate)) return true;
     }
     return false;
 }
 
-Hint words_hint(std::string_view text) {
-    if (text.empty()) return Hint::none;
-    if (has_word_start(text, boilerplate_words) || has_whole_word(text)) return Hint::boilerplate;
-    if (has_word_start(text, content_words)) return Hint::content;
-    return Hint::none;
+bool is_boilerplate_word(std::string_view word) {
+    return starts_with_any(word, boilerplate_words) || is_any(word, boilerplate_whole_words);
+}
+
+struct TokenHints {
+    bool boilerplate = false, content = false;
+};
+
+// The last word of a compound names what it is ("post-comments" are comments,
+// "comment-content" is content); a first word counts when the last says nothing.
+void read_token(std::string_view token, TokenHints& hints) {
+    const std::vector<std::string_view> words = words_of(token);
+    if (words.empty() || is_any(words.front(), state_words)) return;
+    if (is_boilerplate_word(words.back())) {
+        hints.boilerplate = true;
+    } else if (starts_with_any(words.back(), content_words)) {
+        hints.content = true;
+    } else if (is_boilerplate_word(words.front())) {
+        hints.boilerplate = true;
+    } else {
+        for (std::string_view word : words) hints.content |= starts_with_any(word, content_words);
+    }
+}
+
+void read_tokens(std::string_view text, TokenHints& hints) {
+    std::size_t start = 0;
+    for (std::size_t at = 0; at <= text.size(); ++at) {
+        if (at < text.size() && !is_space(text[at])) continue;
+        if (at > start) read_token(text.substr(start, at - start), hints);
+        start = at + 1;
+    }
 }
 
 }  // namespace
@@ -119,12 +159,14 @@ Hint structural_hint(const GumboNode* element) {
     return Hint::none;
 }
 
+// A content token and a boilerplate one on one element ("main-content sidebar-left",
+// "entry share"): the content word names the element, the other its place in the layout.
 Hint class_hint(const GumboNode* element) {
-    const Hint by_id = words_hint(attribute(element, "id"));
-    const Hint by_class = words_hint(attribute(element, "class"));
-    if (by_id == Hint::boilerplate || by_class == Hint::boilerplate) return Hint::boilerplate;
-    if (by_id == Hint::content || by_class == Hint::content) return Hint::content;
-    return Hint::none;
+    TokenHints hints;
+    read_tokens(attribute(element, "id"), hints);
+    read_tokens(attribute(element, "class"), hints);
+    if (hints.content) return Hint::content;
+    return hints.boilerplate ? Hint::boilerplate : Hint::none;
 }
 
 }  // namespace velkaron::clean
