@@ -23,6 +23,8 @@ constexpr std::uint32_t most_marks_scored = 10;
 // Inside the article, a list or block whose text is mostly links is a related list or a
 // share bar.
 constexpr double densest_block_links = 0.6;
+// A form inside the article holding less than this share of its prose is not part of it.
+constexpr double minor_form_share = 0.5;
 
 bool is_wrapper(const GumboNode* node) {
     return node->v.element.tag == GUMBO_TAG_HTML;
@@ -99,6 +101,18 @@ bool is_link_list(const BlockStats& entry) {
     }
 }
 
+// A form inside the article holding little of its prose asks for a comment, a rating or an
+// address; one holding most of it wraps the page (some frameworks put every page in one).
+bool is_minor_form(const BlockStats& entry, const BlockStats& root) {
+    return entry.node->v.element.tag == GUMBO_TAG_FORM &&
+           entry.content_text < minor_form_share * root.content_text;
+}
+
+// Captions and credits describe a picture, not the article.
+bool is_caption(const BlockStats& entry) {
+    return entry.node->v.element.tag == GUMBO_TAG_FIGCAPTION;
+}
+
 std::vector<const GumboNode*> boilerplate_within(const std::vector<BlockStats>& entries,
                                                  std::size_t root) {
     std::vector<const GumboNode*> found;
@@ -106,7 +120,8 @@ std::vector<const GumboNode*> boilerplate_within(const std::vector<BlockStats>& 
     for (std::size_t i = root + 1; i < end;) {
         const BlockStats& entry = entries[i];
         const bool own_mark = entry.excluded && !entries[entry.parent].excluded;
-        if (own_mark || is_link_list(entry)) {
+        if (own_mark || is_link_list(entry) || is_minor_form(entry, entries[root]) ||
+            is_caption(entry)) {
             found.push_back(entry.node);
             i += entry.size;
         } else {

@@ -87,23 +87,22 @@ bool is_boilerplate_word(std::string_view word) {
 }
 
 struct TokenHints {
-    bool boilerplate = false, content = false;
+    bool boilerplate = false, content = false, content_named = false;
 };
 
-// The last word of a compound names what it is ("post-comments" are comments,
-// "comment-content" is content); a first word counts when the last says nothing.
+// A boilerplate word at either end of a compound names the element ("post-comments",
+// "related-posts", "sidebar-content"). A content word that ends one ("post-content",
+// "article") names it too, and wins over another token's boilerplate word ("entry share"):
+// the first says what the element is, the second where it sits in the layout.
 void read_token(std::string_view token, TokenHints& hints) {
     const std::vector<std::string_view> words = words_of(token);
     if (words.empty() || is_any(words.front(), state_words)) return;
-    if (is_boilerplate_word(words.back())) {
+    if (is_boilerplate_word(words.front()) || is_boilerplate_word(words.back())) {
         hints.boilerplate = true;
-    } else if (starts_with_any(words.back(), content_words)) {
-        hints.content = true;
-    } else if (is_boilerplate_word(words.front())) {
-        hints.boilerplate = true;
-    } else {
-        for (std::string_view word : words) hints.content |= starts_with_any(word, content_words);
+        return;
     }
+    hints.content_named |= starts_with_any(words.back(), content_words);
+    for (std::string_view word : words) hints.content |= starts_with_any(word, content_words);
 }
 
 void read_tokens(std::string_view text, TokenHints& hints) {
@@ -159,13 +158,11 @@ Hint structural_hint(const GumboNode* element) {
     return Hint::none;
 }
 
-// A content token and a boilerplate one on one element ("main-content sidebar-left",
-// "entry share"): the content word names the element, the other its place in the layout.
 Hint class_hint(const GumboNode* element) {
     TokenHints hints;
     read_tokens(attribute(element, "id"), hints);
     read_tokens(attribute(element, "class"), hints);
-    if (hints.content) return Hint::content;
+    if (hints.content_named || (hints.content && !hints.boilerplate)) return Hint::content;
     return hints.boilerplate ? Hint::boilerplate : Hint::none;
 }
 
