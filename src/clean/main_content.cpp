@@ -72,12 +72,15 @@ std::size_t best_candidate(const std::vector<BlockStats>& entries) {
     return best;
 }
 
+// Ancestors that add no prose (a lone wrapper, the article element around its body) are
+// passed through: the next one up may still hold the rest of the article.
 std::size_t widen_split_article(const std::vector<BlockStats>& entries, std::size_t best) {
-    while (best > 0) {
-        const BlockStats& parent = entries[entries[best].parent];
+    for (std::size_t at = entries[best].parent; at > 0; at = entries[at].parent) {
+        const BlockStats& parent = entries[at];
         if (parent.excluded || is_wrapper(parent.node)) break;
+        if (parent.content_text == entries[best].content_text) continue;
         if (entries[best].content_text >= split_article_share * parent.content_text) break;
-        best = entries[best].parent;
+        best = at;
     }
     return best;
 }

@@ -32,8 +32,8 @@ constexpr std::array<std::string_view, 5> boilerplate_whole_words = {"ad", "ads"
 constexpr std::array<std::string_view, 8> content_words = {
     "article", "content", "post", "entry", "story", "main", "text", "body"};
 
-// A token opening with one of these states a condition of the element ("has-sidebar",
-// "no-share", "with-navigation"), not what it is.
+// A token holding one of these states a condition of the element ("has-sidebar",
+// "no-share", "section--has-ads"), not what it is.
 constexpr std::array<std::string_view, 4> state_words = {"has", "no", "with", "is"};
 
 bool is_separator(char c) { return c == '-' || c == '_'; }
@@ -96,7 +96,10 @@ struct TokenHints {
 // the first says what the element is, the second where it sits in the layout.
 void read_token(std::string_view token, TokenHints& hints) {
     const std::vector<std::string_view> words = words_of(token);
-    if (words.empty() || is_any(words.front(), state_words)) return;
+    if (words.empty()) return;
+    for (std::string_view word : words) {
+        if (is_any(word, state_words)) return;
+    }
     if (is_boilerplate_word(words.front()) || is_boilerplate_word(words.back())) {
         hints.boilerplate = true;
         return;
