@@ -23,6 +23,8 @@ constexpr std::uint32_t most_marks_scored = 10;
 // Inside the article, a list or block whose text is mostly links is a related list or a
 // share bar.
 constexpr double densest_block_links = 0.6;
+// The longest title of a dropped block, in visible characters.
+constexpr std::uint32_t longest_block_title = 60;
 // A form inside the article holding less than this share of its prose is not part of it.
 constexpr double minor_form_share = 0.5;
 
@@ -116,22 +118,41 @@ bool is_caption(const BlockStats& entry) {
     return entry.node->v.element.tag == GUMBO_TAG_FIGCAPTION;
 }
 
+bool is_dropped_block(const std::vector<BlockStats>& entries, std::size_t i, std::size_t root) {
+    const BlockStats& entry = entries[i];
+    const bool own_mark = entry.excluded && !entries[entry.parent].excluded;
+    return own_mark || is_link_list(entry) || is_minor_form(entry, entries[root]) ||
+           is_caption(entry);
+}
+
+// A few words without prose just before a dropped block of text are its title ("Related
+// stories", "Leave a reply"); before an empty one (a bar of icons) they may be the next
+// section's heading.
+bool is_title_of(const BlockStats& entry, const BlockStats& dropped) {
+    return dropped.text > 0 && entry.text > 0 && entry.content_text == 0 &&
+           entry.text <= longest_block_title;
+}
+
 std::vector<const GumboNode*> boilerplate_within(const std::vector<BlockStats>& entries,
                                                  std::size_t root) {
     std::vector<const GumboNode*> found;
     const std::size_t end = root + entries[root].size;
+    // The child of each element (by offset from root) seen last: a block's previous sibling.
+    std::vector<std::size_t> last_child(entries[root].size, 0);
     for (std::size_t i = root + 1; i < end;) {
-        const BlockStats& entry = entries[i];
-        const bool own_mark = entry.excluded && !entries[entry.parent].excluded;
-        if (own_mark || is_link_list(entry) || is_minor_form(entry, entries[root]) ||
-            is_caption(entry)) {
-            found.push_back(entry.node);
-            i += entry.size;
-        } else {
+        std::size_t& previous = last_child[entries[i].parent - root];
+        const std::size_t before = previous;
+        previous = i;
+        if (!is_dropped_block(entries, i, root)) {
             ++i;
+            continue;
         }
+        found.push_back(entries[i].node);
+        if (before != 0 && is_title_of(entries[before], entries[i])) found.push_back(entries[before].node);
+        i += entries[i].size;
     }
     std::sort(found.begin(), found.end(), std::less<const GumboNode*>());
+    found.erase(std::unique(found.begin(), found.end()), found.end());  // titles also dropped
     return found;
 }
 
