@@ -20,11 +20,12 @@ std::string_view attribute(const GumboNode* element, const char* name) {
 // changes ("postComments"). A boilerplate word counts at either end of a token ("comments",
 // "site-footer", "share-bar"), not in its middle, where it names a part of a layout
 // ("builder-widget-container", "sticky-sidebar-parent").
-constexpr std::array<std::string_view, 30> boilerplate_words = {
+constexpr std::array<std::string_view, 33> boilerplate_words = {
     "comment", "sidebar", "share", "sharing", "social", "related", "cookie", "consent",
     "promo", "advert", "sponsor", "banner", "newsletter", "subscribe", "popup", "modal",
     "breadcrumb", "footer", "navbar", "nav", "menu", "widget", "recommend", "masthead",
-    "skip", "toolbar", "pagination", "pager", "signup", "outbrain"};
+    "skip", "toolbar", "pagination", "pager", "signup", "outbrain", "caption",
+    "credit", "author"};
 
 // Whole words only: short words that are prefixes of ordinary ones ("ad" of "address").
 constexpr std::array<std::string_view, 5> boilerplate_whole_words = {"ad", "ads", "adv", "tags", "meta"};
