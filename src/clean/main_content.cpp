@@ -9,10 +9,6 @@
 namespace velkaron::clean {
 namespace {
 
-// A paragraph shorter than this is a label, a caption or a button, not prose.
-constexpr std::uint32_t shortest_paragraph = 25;
-// Paragraphs mostly made of link text are menus and link lists.
-constexpr double densest_paragraph_links = 0.5;
 // Less scored text than this on the whole page: there is no article to find.
 constexpr std::uint32_t least_content = 50;
 // An element keeping less than this share of its parent's prose is one block of an article
@@ -37,9 +33,7 @@ bool is_wrapper(const GumboNode* node) {
 void score_paragraphs(std::vector<BlockStats>& entries) {
     for (std::size_t i = 1; i < entries.size(); ++i) {
         BlockStats& block = entries[i];
-        if (block.excluded || !is_paragraph_block(block.node)) continue;
-        if (block.block_text < shortest_paragraph) continue;
-        if (block.block_link_text > densest_paragraph_links * block.block_text) continue;
+        if (block.excluded || !is_prose(block)) continue;
         const double score = 1.0 + std::min(block.block_punctuation, most_marks_scored) +
                              std::min(block.block_text / 100.0, 3.0);
         block.content_text += block.block_text;
@@ -55,7 +49,7 @@ void score_paragraphs(std::vector<BlockStats>& entries) {
 double weight(const BlockStats& entry) {
     if (entry.structural == Hint::content) return 1.5;
     if (entry.by_class == Hint::content) return 1.25;
-    if (entry.by_class == Hint::boilerplate) return 0.75;
+    if (entry.by_class == Hint::boilerplate || entry.by_class == Hint::discussion) return 0.75;
     return 1.0;
 }
 

@@ -27,6 +27,9 @@ constexpr std::array<std::string_view, 33> boilerplate_words = {
     "skip", "toolbar", "pagination", "pager", "signup", "outbrain", "caption",
     "credit", "author"};
 
+// Of those, the one naming readers' comments.
+constexpr std::string_view discussion_word = "comment";
+
 // Whole words only: short words that are prefixes of ordinary ones ("ad" of "address").
 constexpr std::array<std::string_view, 5> boilerplate_whole_words = {"ad", "ads", "adv", "tags", "meta"};
 
@@ -88,7 +91,7 @@ bool is_boilerplate_word(std::string_view word) {
 }
 
 struct TokenHints {
-    bool boilerplate = false, content = false, content_named = false;
+    bool boilerplate = false, discussion = false, content = false, content_named = false;
 };
 
 // A boilerplate word at either end of a compound names the element ("post-comments",
@@ -103,6 +106,8 @@ void read_token(std::string_view token, TokenHints& hints) {
     }
     if (is_boilerplate_word(words.front()) || is_boilerplate_word(words.back())) {
         hints.boilerplate = true;
+        hints.discussion |= starts_with_lower(words.front(), discussion_word) ||
+                            starts_with_lower(words.back(), discussion_word);
         return;
     }
     hints.content_named |= starts_with_any(words.back(), content_words);
@@ -167,6 +172,7 @@ Hint class_hint(const GumboNode* element) {
     read_tokens(attribute(element, "id"), hints);
     read_tokens(attribute(element, "class"), hints);
     if (hints.content_named || (hints.content && !hints.boilerplate)) return Hint::content;
+    if (hints.discussion) return Hint::discussion;
     return hints.boilerplate ? Hint::boilerplate : Hint::none;
 }
 

@@ -8,7 +8,8 @@ namespace velkaron::clean {
 enum class Hint {
     none,
     content,        // article, main, articleBody, "post", "entry"...: likely the article
-    boilerplate,    // nav, footer, aside, "comment", "share", "related", "cookie"...
+    boilerplate,    // nav, footer, aside, "share", "related", "cookie"...
+    discussion,     // "comments": boilerplate that reads as prose, so its length says nothing
 };
 
 // Elements whose text never reaches a reader (scripts, styles, forms' controls, templates).

@@ -7,6 +7,14 @@
 namespace velkaron::clean {
 namespace {
 
+// A paragraph shorter than this is a label, a caption or a button, not prose.
+constexpr std::uint32_t shortest_paragraph = 25;
+// Paragraphs mostly made of link text are menus and link lists.
+constexpr double densest_paragraph_links = 0.5;
+// An element named or tagged as boilerplate that holds at least this share of the page's
+// prose is a layout wrapper around the article ("navpadding", a header left open).
+constexpr double wrapper_prose_share = 0.7;
+
 bool is_space(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 // Clause and sentence marks: ASCII, CJK and full-width forms, Arabic comma, Devanagari danda.
@@ -87,26 +95,45 @@ void sum_subtrees(std::vector<BlockStats>& entries) {
     }
 }
 
-// A class word marks a wrapper as boilerplate only when no article element sits inside it.
+void sum_prose(std::vector<BlockStats>& entries) {
+    for (std::size_t i = entries.size(); i-- > 0;) {
+        BlockStats& entry = entries[i];
+        if (is_prose(entry)) entry.prose_text += entry.block_text;
+        if (i > 0) entries[entry.parent].prose_text += entry.prose_text;
+    }
+}
+
+// A class word marks an element as boilerplate only when no article element sits inside it,
+// and a class or tag only when it does not hold most of the page's prose: then it wraps the
+// article. Comments are the exception, being prose themselves.
 void mark_excluded(std::vector<BlockStats>& entries) {
+    const double wrapper_prose = wrapper_prose_share * entries[0].prose_text;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         BlockStats& entry = entries[i];
-        const bool wrapper = entry.node->v.element.tag == GUMBO_TAG_HTML ||
-                             entry.node->v.element.tag == GUMBO_TAG_BODY;
-        const bool own = entry.structural == Hint::boilerplate ||
-                         (entry.by_class == Hint::boilerplate && !entry.holds_content_tag &&
-                          entry.structural != Hint::content && !wrapper);
+        const bool page = entry.node->v.element.tag == GUMBO_TAG_HTML ||
+                          entry.node->v.element.tag == GUMBO_TAG_BODY;
+        const bool wrapper = page || (entry.prose_text > 0 && entry.prose_text >= wrapper_prose);
+        const bool named = (entry.by_class == Hint::boilerplate && !wrapper) ||
+                           (entry.by_class == Hint::discussion && !page);
+        const bool own = (entry.structural == Hint::boilerplate && !wrapper) ||
+                         (named && !entry.holds_content_tag && entry.structural != Hint::content);
         entry.excluded = own || (i > 0 && entries[entry.parent].excluded);
     }
 }
 
 }  // namespace
 
+bool is_prose(const BlockStats& block) {
+    return is_paragraph_block(block.node) && block.block_text >= shortest_paragraph &&
+           block.block_link_text <= densest_paragraph_links * block.block_text;
+}
+
 std::vector<BlockStats> measure_blocks(const GumboNode* root) {
     std::vector<BlockStats> entries;
     if (!is_element_node(root)) return entries;
     walk(root, entries);
     sum_subtrees(entries);
+    sum_prose(entries);
     mark_excluded(entries);
     return entries;
 }

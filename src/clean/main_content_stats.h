@@ -22,6 +22,7 @@ struct BlockStats {
     std::uint32_t block_link_text = 0;
     std::uint32_t block_punctuation = 0;   // sentence and clause marks of any script
     std::uint32_t content_text = 0;        // text of the scored paragraphs in the subtree
+    std::uint32_t prose_text = 0;          // text of prose paragraphs, boilerplate or not
     Hint structural = Hint::none;
     Hint by_class = Hint::none;
     bool holds_content_tag = false;        // an article/main/articleBody in the subtree
@@ -30,6 +31,9 @@ struct BlockStats {
 
     double link_density() const { return text == 0 ? 0.0 : double(link_text) / text; }
 };
+
+// A paragraph block of enough text, not mostly links.
+bool is_prose(const BlockStats& block);
 
 // One entry per rendered element below (and including) `root`, sums and flags filled.
 std::vector<BlockStats> measure_blocks(const GumboNode* root);
