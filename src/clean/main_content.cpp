@@ -123,6 +123,14 @@ bool is_dropped_block(const std::vector<BlockStats>& entries, std::size_t i, std
 // stories", "Leave a reply"); before an empty one (a bar of icons) they may be the next
 // section's heading.
 bool is_title_of(const BlockStats& entry, const BlockStats& dropped) {
+    switch (entry.node->v.element.tag) {
+        case GUMBO_TAG_H1: case GUMBO_TAG_H2: case GUMBO_TAG_H3: case GUMBO_TAG_H4:
+        case GUMBO_TAG_H5: case GUMBO_TAG_H6: case GUMBO_TAG_P: case GUMBO_TAG_DIV:
+        case GUMBO_TAG_SPAN: case GUMBO_TAG_STRONG: case GUMBO_TAG_B:
+            break;
+        default:
+            return false;  // a picture, a table or a list is not a title
+    }
     return dropped.text > 0 && entry.text > 0 && entry.content_text == 0 &&
            entry.text <= longest_block_title;
 }
@@ -142,7 +150,8 @@ std::vector<const GumboNode*> boilerplate_within(const std::vector<BlockStats>& 
             continue;
         }
         found.push_back(entries[i].node);
-        if (before != 0 && is_title_of(entries[before], entries[i])) found.push_back(entries[before].node);
+        if (before != 0 && is_title_of(entries[before], entries[i]))
+            found.push_back(entries[before].node);
         i += entries[i].size;
     }
     std::sort(found.begin(), found.end(), std::less<const GumboNode*>());
