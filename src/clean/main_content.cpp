@@ -19,6 +19,8 @@ constexpr std::uint32_t most_marks_scored = 10;
 // Inside the article, a list or block whose text is mostly links is a related list or a
 // share bar.
 constexpr double densest_block_links = 0.6;
+// A parent whose text beyond the choice is at least this share prose is taken with it.
+constexpr double added_prose_share = 0.85;
 // The longest title of a dropped block, in visible characters.
 constexpr std::uint32_t longest_block_title = 60;
 // A form inside the article holding less than this share of its prose is not part of it.
@@ -68,6 +70,13 @@ std::size_t best_candidate(const std::vector<BlockStats>& entries) {
     return best;
 }
 
+// A lead paragraph or a closing one beside the article's body: what the parent holds beyond
+// the choice is nearly all prose.
+bool adds_only_prose(const BlockStats& parent, const BlockStats& choice) {
+    const std::uint32_t added = parent.text - choice.text;
+    return added > 0 && parent.content_text - choice.content_text >= added_prose_share * added;
+}
+
 // Ancestors that add no prose (a lone wrapper, the article element around its body) are
 // passed through: the next one up may still hold the rest of the article.
 std::size_t widen_split_article(const std::vector<BlockStats>& entries, std::size_t best) {
@@ -75,7 +84,9 @@ std::size_t widen_split_article(const std::vector<BlockStats>& entries, std::siz
         const BlockStats& parent = entries[at];
         if (parent.excluded || is_wrapper(parent.node)) break;
         if (parent.content_text == entries[best].content_text) continue;
-        if (entries[best].content_text >= split_article_share * parent.content_text) break;
+        if (entries[best].content_text >= split_article_share * parent.content_text &&
+            !adds_only_prose(parent, entries[best]))
+            break;
         best = at;
     }
     return best;

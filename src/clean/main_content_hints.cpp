@@ -20,12 +20,12 @@ std::string_view attribute(const GumboNode* element, const char* name) {
 // changes ("postComments"). A boilerplate word counts at either end of a token ("comments",
 // "site-footer", "share-bar"), not in its middle, where it names a part of a layout
 // ("builder-widget-container", "sticky-sidebar-parent").
-constexpr std::array<std::string_view, 34> boilerplate_words = {
+constexpr std::array<std::string_view, 39> boilerplate_words = {
     "comment", "sidebar", "share", "sharing", "social", "related", "cookie", "consent",
     "promo", "advert", "sponsor", "banner", "newsletter", "subscribe", "popup", "modal",
     "breadcrumb", "footer", "navbar", "nav", "menu", "widget", "recommend", "masthead",
     "skip", "toolbar", "pagination", "pager", "signup", "outbrain", "caption",
-    "credit", "author", "teaser"};
+    "credit", "author", "teaser", "date", "copyright", "disclaimer", "paywall", "donat"};
 
 // Of those, the one naming readers' comments.
 constexpr std::string_view discussion_word = "comment";
