@@ -91,8 +91,11 @@ def velkaron_batch(pages: list[str], threads: int) -> float:
 
 
 def on_threads(work: Callable[[str], tuple], pages: list[str], threads: int) -> float:
-    shares = [pages[i::threads] for i in range(threads)]
-    workers = [threading.Thread(target=lambda s=share: [work(p) for p in s]) for share in shares]
+    """Wall time for `threads` Python threads to run `work` over the pages, each thread taking
+    the next page when it is free, largest pages first, as a pool of workers would: fixed
+    shares would leave one thread alone with the largest page while the other waits."""
+    queue = iter(sorted(pages, key=len, reverse=True))
+    workers = [threading.Thread(target=lambda: [work(p) for p in queue]) for _ in range(threads)]
     started = time.perf_counter()
     for worker in workers:
         worker.start()

@@ -32,7 +32,8 @@ def read_cases():
 def test_main_content_of_constructed_pages(page, root, dropped):
     tree = velkaron.Tree(page)
     assert repr(tree.main_content()) == root
-    assert [repr(n) for n in tree._main_content_boilerplate()] == dropped
+    # The dropped blocks come in address order: compared as a set.
+    assert sorted(repr(n) for n in tree._main_content_boilerplate()) == sorted(dropped)
 
 
 def doc_pages():

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "clean/markdown_escape.h"
@@ -278,19 +280,20 @@ private:
     // visible is: one with nothing to show is left out.
     void open_link(const GumboNode* link) {
         const char* href = attribute_value(link, "href");
-        links.push_back(href != nullptr && !is_script_url(link_target(options, href)));
-        if (!links.back()) return;
+        std::string target = link_target(options, href);
+        const bool shown = href != nullptr && !is_script_url(target);
+        links.push_back(shown ? std::optional<std::string>(std::move(target)) : std::nullopt);
+        if (!shown) return;
         out.open_mark("[");
         ++out.inline_depth;
     }
 
     void close_link(const GumboNode* link) {
-        const bool shown = links.back();
+        const std::optional<std::string> target = std::move(links.back());
         links.pop_back();
-        if (!shown) return;
+        if (!target) return;
         --out.inline_depth;
-        out.close_link(link_tail(link_target(options, attribute_value(link, "href")),
-                                 attribute_value(link, "title"), out.pipe_depth > 0));
+        out.close_link(link_tail(*target, attribute_value(link, "title"), out.pipe_depth > 0));
     }
 
     void open_cell() {
@@ -324,7 +327,7 @@ private:
     }
 
     void open_code_block(const GumboNode* pre) {
-        const std::size_t backticks = longest_run(collapsed_text(pre), '`');
+        const std::size_t backticks = longest_run_below(pre, '`');
         fences.push_back(std::string(std::max<std::size_t>(3, backticks + 1), '`'));
         out.block(2);
         out.structure(fences.back() + code_language(pre));
@@ -372,7 +375,8 @@ private:
     void write_image(const GumboNode* image) {
         const char* src = attribute_value(image, "src");
         const char* alt = attribute_value(image, "alt");
-        if (src == nullptr || is_script_url(link_target(options, src))) {
+        const std::string target = link_target(options, src);
+        if (src == nullptr || is_script_url(target)) {
             if (alt != nullptr && options.alt_text) out.text(alt);
             return;
         }
@@ -380,8 +384,7 @@ private:
         ++out.inline_depth;
         if (alt != nullptr) out.text(alt);
         --out.inline_depth;
-        out.glued(link_tail(link_target(options, src), attribute_value(image, "title"),
-                            out.pipe_depth > 0));
+        out.glued(link_tail(target, attribute_value(image, "title"), out.pipe_depth > 0));
     }
 
     void write_area(const GumboNode* area) {
@@ -421,7 +424,7 @@ private:
     std::vector<std::string> fences;
     std::vector<std::size_t> code_starts;
     std::vector<const GumboNode*> code_owner;
-    std::vector<bool> links;  // whether each open link is written as one
+    std::vector<std::optional<std::string>> links;  // each open link's target, if written as one
     ClosedList last_list;
     CodeSpan last_code;
     int kept = 0;  // inside code blocks

@@ -1,5 +1,6 @@
 #include "clean/markdown_escape.h"
 
+#include <array>
 #include <cctype>
 
 #include "clean/char_classes.h"
@@ -48,6 +49,13 @@ bool needs_escape(std::string_view run, std::size_t i, bool pipes) {
     }
 }
 
+// The bytes needs_escape can answer yes for; runs of any others are copied whole.
+constexpr std::array<bool, 256> may_need_escape = [] {
+    std::array<bool, 256> table{};
+    for (const unsigned char c : std::string_view("\\`*[]_<&~|")) table[c] = true;
+    return table;
+}();
+
 }  // namespace
 
 void append_markdown_escaped(std::string& out, std::string_view run, bool line_start, bool pipes) {
@@ -62,9 +70,14 @@ void append_markdown_escaped(std::string& out, std::string_view run, bool line_s
         out += run[marker];
         i = marker + 1;
     }
-    for (; i < run.size(); ++i) {
-        if (needs_escape(run, i, pipes)) out += '\\';
-        out += run[i];
+    while (i < run.size()) {
+        std::size_t plain = i;
+        while (plain < run.size() && !may_need_escape[static_cast<unsigned char>(run[plain])]) ++plain;
+        out.append(run.substr(i, plain - i));
+        if (plain == run.size()) break;
+        if (needs_escape(run, plain, pipes)) out += '\\';
+        out += run[plain];
+        i = plain + 1;
     }
 }
 

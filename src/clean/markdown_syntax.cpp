@@ -14,16 +14,28 @@ namespace {
 // backslashes escaped (and pipes, in a table cell), so any URL reads back whole.
 void append_destination(std::string& out, std::string_view url, bool pipes) {
     static const char hex[] = "0123456789ABCDEF";
-    for (char c : url) {
+    const auto plain = [pipes](unsigned char u) {
+        return u > ' ' && u != '<' && u != '>' && u != 0x7F && u != '(' && u != ')' && u != '\\' &&
+               (!pipes || u != '|');
+    };
+    out.reserve(out.size() + url.size());
+    std::size_t i = 0;
+    while (i < url.size()) {
+        std::size_t end = i;
+        while (end < url.size() && plain(static_cast<unsigned char>(url[end]))) ++end;
+        out.append(url.substr(i, end - i));
+        if (end == url.size()) break;
+        const char c = url[end];
         const unsigned char u = static_cast<unsigned char>(c);
         if (u <= ' ' || c == '<' || c == '>' || u == 0x7F) {
             out += '%';
             out += hex[u >> 4];
             out += hex[u & 15];
         } else {
-            if (c == '(' || c == ')' || c == '\\' || (pipes && c == '|')) out += '\\';
+            out += '\\';
             out += c;
         }
+        i = end + 1;
     }
 }
 

@@ -1,9 +1,12 @@
 #include "clean/render_common.h"
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
+#include <string_view>
 
 #include "clean/tag_rules.h"
 #include "node/gumbo_access.h"
@@ -48,26 +51,56 @@ std::string input_value(const GumboNode* input) {
     return value != nullptr ? value : "";
 }
 
-std::string collapsed_text(const GumboNode* node) {
-    std::string text;
+namespace {
+
+// Every text node below `node`, in document order.
+template <typename Visit>
+void for_each_text(const GumboNode* node, Visit&& visit) {
     std::vector<const GumboNode*> stack{node};
     while (!stack.empty()) {
         const GumboNode* current = stack.back();
         stack.pop_back();
         if (is_text_like_node(current)) {
-            for (const char* c = current->v.text.text; c != nullptr && *c != '\0'; ++c) {
-                const bool blank = *c == ' ' || *c == '\n' || *c == '\t' || *c == '\r' || *c == '\f';
-                if (!blank) text += *c;
-                else if (!text.empty() && text.back() != ' ') text += ' ';
-            }
+            if (current->v.text.text != nullptr) visit(std::string_view(current->v.text.text));
             continue;
         }
         const GumboVector* children = children_of(current);
         if (children == nullptr) continue;
         for (unsigned int i = children->length; i > 0; --i) stack.push_back(child_at(children, i - 1));
     }
+}
+
+bool is_blank_byte(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\f'; }
+
+}  // namespace
+
+std::string collapsed_text(const GumboNode* node) {
+    std::string text;
+    for_each_text(node, [&text](std::string_view piece) {
+        std::size_t i = 0;
+        while (i < piece.size()) {
+            std::size_t end = i;
+            while (end < piece.size() && !is_blank_byte(piece[end])) ++end;
+            text.append(piece.substr(i, end - i));
+            if (end == piece.size()) break;
+            if (!text.empty() && text.back() != ' ') text += ' ';
+            while (end < piece.size() && is_blank_byte(piece[end])) ++end;
+            i = end;
+        }
+    });
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
+}
+
+std::size_t longest_run_below(const GumboNode* node, char c) {
+    std::size_t longest = 0, current = 0;
+    for_each_text(node, [&](std::string_view piece) {
+        for (const char x : piece) {
+            current = x == c ? current + 1 : 0;
+            longest = std::max(longest, current);
+        }
+    });
+    return longest;
 }
 
 std::string selected_options(const GumboNode* select) {

@@ -51,5 +51,7 @@ bool is_script_url(std::string_view url);
 
 // Text of the text children below `node`, whitespace collapsed.
 std::string collapsed_text(const GumboNode* node);
+// The longest run of `c` in the text below `node` (as in its collapsed text, without making it).
+std::size_t longest_run_below(const GumboNode* node, char c);
 
 }  // namespace velkaron::clean
