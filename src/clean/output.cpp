@@ -33,6 +33,17 @@ void Output::text(std::string_view text) {
         std::size_t end = i;
         while (end < text.size() && !is_blank(text[end])) ++end;
         std::string_view run = text.substr(i, end - i);
+        if (plain_continuation()) {
+            // A later word of running text with no delimiter waiting: the space and the word.
+            if (pending_space) out += ' ';
+            pending_space = false;
+            const std::size_t lead = leading_space(run);
+            out.append(run.substr(0, lead));
+            escape(out, run.substr(lead), false, pipe_depth > 0);
+            wrote();
+            i = end;
+            continue;
+        }
         begin_content();
         // Delimiters go after leading non-breaking spaces: next to one they would not open.
         const std::size_t lead = escape != nullptr ? leading_space(run) : 0;
@@ -62,6 +73,13 @@ void Output::text(std::string_view text) {
         wrote();
         i = end;
     }
+}
+
+// Mid-line text with nothing pending but a space: no breaks, prefixes, delimiters to open or
+// closings to check, so a word needs only its escapes (what the full path would do then).
+bool Output::plain_continuation() const {
+    return escape != nullptr && literal_depth == 0 && pending_lines == 0 && line_open &&
+           line_has_content && first_unwritten >= marks.size() && check.empty();
 }
 
 void Output::preformatted(std::string_view text) {

@@ -88,6 +88,7 @@ private:
     bool opens_here(const Mark& mark, std::string_view next) const;
     bool join_closed(Mark& mark);   // reopening what just closed takes its closing delimiter out
     void wrote() { closed.clear(); }
+    bool plain_continuation() const;
 
     std::string out;
     EscapeRun escape;
