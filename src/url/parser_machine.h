@@ -101,6 +101,10 @@ private:
         url.query = std::string();
         state = State::query;
     }
+    // After the base's path and query are taken: a query or fragment starts here, or the rest
+    // is a path relative to the base's (its last segment dropped; in file URLs, all of it
+    // before a drive letter).
+    void follow_base_path(bool drive_letter_restarts);
     void start_fragment() {
         url.fragment = std::string();
         state = State::fragment;

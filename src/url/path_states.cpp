@@ -14,18 +14,7 @@ bool Parser::file() {
         state = State::file_slash;
     } else if (base != nullptr && base->scheme == "file") {
         url.host = base->host;
-        url.path = base->path;
-        url.query = base->query;
-        if (c() == '?') {
-            start_query();
-        } else if (c() == '#') {
-            start_fragment();
-        } else if (c() != end_of_input) {
-            url.query.reset();
-            if (!starts_with_drive_letter(from_here())) shorten_path();
-            else url.path.clear();
-            reread(State::path);
-        }
+        follow_base_path(true);
     } else {
         reread(State::path);
     }

@@ -23,6 +23,21 @@ std::string cleaned_input(std::string_view input) {
     return out;
 }
 
+void Parser::follow_base_path(bool drive_letter_restarts) {
+    url.path = base->path;
+    url.query = base->query;
+    if (c() == '?') {
+        start_query();
+    } else if (c() == '#') {
+        start_fragment();
+    } else if (c() != end_of_input) {
+        url.query.reset();
+        if (drive_letter_restarts && starts_with_drive_letter(from_here())) url.path.clear();
+        else shorten_path();
+        reread(State::path);
+    }
+}
+
 bool Parser::step() {
     switch (state) {
         case State::scheme_start: return scheme_start();
@@ -131,17 +146,7 @@ bool Parser::relative() {
         return true;
     }
     copy_base_authority();
-    url.path = base->path;
-    url.query = base->query;
-    if (c() == '?') {
-        start_query();
-    } else if (c() == '#') {
-        start_fragment();
-    } else if (c() != end_of_input) {
-        url.query.reset();
-        shorten_path();
-        reread(State::path);
-    }
+    follow_base_path(false);
     return true;
 }
 
