@@ -1,4 +1,8 @@
-"""How a node reads in a table, for the test modules."""
+"""How a node reads in a table, and the benchmarks' generated pages, for the test modules."""
+
+import functools
+import importlib.util
+from pathlib import Path
 
 import velkaron
 
@@ -21,3 +25,17 @@ def render(value):
     if isinstance(value, (list, tuple)):
         return [render(item) for item in value]
     return value
+
+
+@functools.cache
+def _page_generator():
+    path = Path(__file__).parent.parent / "bench" / "generate.py"
+    found = importlib.util.spec_from_file_location("generate", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
+    return module
+
+
+def generated_page(size, seed):
+    """The benchmarks' generated page of about `size` bytes (bench/generate.py)."""
+    return _page_generator().generate_page(size, seed)

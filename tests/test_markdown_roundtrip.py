@@ -7,7 +7,6 @@ fields, script links), what Markdown cannot nest (blocks inside links, headings 
 as text; inside code all is code), layout tables as their blocks, empty links and items."""
 
 import glob
-import importlib.util
 import re
 from pathlib import Path
 from urllib.parse import unquote
@@ -15,6 +14,7 @@ from urllib.parse import unquote
 import pytest
 
 import velkaron
+from support import generated_page
 
 markdown_it = pytest.importorskip("markdown_it")
 RENDERER = markdown_it.MarkdownIt("commonmark").enable(["table", "strikethrough"])
@@ -201,7 +201,4 @@ def test_doc_pages_render_back(corpus):
 
 @pytest.mark.parametrize("seed", range(12))
 def test_generated_pages_render_back(seed):
-    spec = importlib.util.spec_from_file_location("generate", Path(__file__).parent.parent / "bench" / "generate.py")
-    generate = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(generate)
-    assert round_trip_differences(generate.generate_page(40_000 + 20_000 * seed, seed)) == {}
+    assert round_trip_differences(generated_page(40_000 + 20_000 * seed, seed)) == {}

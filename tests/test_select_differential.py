@@ -4,12 +4,12 @@ on two fixture pages, generated pages and real pages (Debian's python3-doc, when
 marked where soupsieve departs from the standard state velkaron's answer on the fixture."""
 
 import glob
-import importlib.util
 from pathlib import Path
 
 import pytest
 
 import velkaron
+from support import generated_page
 
 bs4 = pytest.importorskip("bs4")
 pytest.importorskip("html5lib")
@@ -33,13 +33,6 @@ def read_rows():
 ROWS = read_rows()
 
 
-def generated(size, seed):
-    generator_spec = importlib.util.spec_from_file_location("generate", CASES.parent.parent / "bench" / "generate.py")
-    module = importlib.util.module_from_spec(generator_spec)
-    generator_spec.loader.exec_module(module)
-    return module.generate_page(size, seed)
-
-
 def real_page(name):
     found = sorted(glob.glob(f"/usr/share/doc/python3*/html/{name}"))
     if not found:
@@ -52,8 +45,8 @@ PAGES = {"fixture": lambda: FIXTURE.read_text(encoding="utf-8"),
          # The document's language from its head, where no lang attribute reaches.
          "pragma-language": lambda: FIXTURE.read_text(encoding="utf-8").replace(
              '<html lang="en-GB">', '<html><meta http-equiv="Content-Language" content="de">'),
-         "generated-60KB": lambda: generated(60_000, 7),
-         "generated-25KB": lambda: generated(25_000, 20240611),
+         "generated-60KB": lambda: generated_page(60_000, 7),
+         "generated-25KB": lambda: generated_page(25_000, 20240611),
          **{name: (lambda name=name: real_page(name)) for name in REAL_PAGES}}
 
 
